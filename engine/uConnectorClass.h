@@ -1,0 +1,113 @@
+// The connection engine's one object. It holds the subscriber's credentials, runs the dialer
+// on threads of its own, watches the line, asks the account server, and tells one window
+// about every outcome by posting a code; the window then reads the result via a property.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/ConnectorEnv.h"
+#include "engine/CriticalSection.h"
+#include "engine/StopSignal.h"
+#include "engine/Thread.h"
+
+namespace velmora {
+
+// The notification message and its codes (first message parameter; the second is 0).
+inline constexpr uint32_t WM_CONNECTOR = 0x0FFF;
+enum TConnectorNotification : uint32_t {
+  cnLineChecked = 16,
+  cnAccountInfo = 32,
+  cnHangUp = 48,
+  cnDialDone = 64,
+  cnDialStarted = 80,
+};
+
+// The account server's answer: 13 texts, all empty before the first answer.
+enum TUserFields : uint8_t {
+  ufErrorCode,
+  ufContract,
+  ufName,
+  ufTariff,
+  ufBalance,
+  ufDate,
+  ufTraffic,
+  ufState,
+  ufPromisePay,
+  ufCurrentSpeed,
+  ufSpeedLimit,
+  ufTrafficToday,
+  ufTrafficMounth,
+};
+inline constexpr size_t kUserFieldCount = 13;
+using TUserInfo = std::array<std::wstring, kUserFieldCount>;
+
+// Module-level locks, shared by all connectors; the only nesting is csDial before csAccount.
+extern TCriticalSection csDial;     // a dial or hang-up run; guards FBuffer
+extern TCriticalSection csAccount;  // credentials, account answer and its deadline
+extern TCriticalSection csPing;     // a whole line check; line state and its deadline
+// Whether the last chunk of the last listing named the provider's entry (line-watch thread).
+extern std::atomic<bool> EntryListed;
+
+class TConnector {
+ public:
+  TConnector();  // with the platform's services (Windows build)
+  explicit TConnector(const TConnectorEnv& env);
+  ~TConnector();  // Destroy: stops the threads cooperatively; never hangs up the line
+  TConnector(const TConnector&) = delete;
+  TConnector& operator=(const TConnector&) = delete;
+
+  // Start the dial / hang-up thread; false when one of that kind is already running.
+  bool Connect();
+  bool Disconnect();
+  // Runs the dialer's listing and sets EntryListed (line-watch thread only).
+  void CheckConnection();
+
+  uintptr_t FormHandle() const { return FTargetFormHandle.load(); }
+  void SetFormHandle(uintptr_t handle) { FTargetFormHandle.store(handle); }
+  bool PingStatus() const;
+  std::wstring Login() const;
+  void SetLogin(const std::wstring& value);
+  std::wstring Password() const;
+  void SetPassword(const std::wstring& value);
+  TUserInfo UserInfo() const;
+  uint32_t NextUserAccountCheck() const;
+  void SetNextUserAccountCheck(uint32_t value);
+  uint32_t NextPingCheck() const;
+  void SetNextPingCheck(uint32_t value);
+  std::wstring ConsoleOutput() const;
+
+  const std::wstring& RASPhoneFilename() const { return FRASPhoneFilename; }
+
+ private:
+  friend uint32_t DialThreadProc(TConnector* self);
+  friend uint32_t BreakLineThreadProc(TConnector* self);
+  friend uint32_t PingThreadProc(TConnector* self);
+  friend uint32_t UserInfoThreadProc(TConnector* self);
+
+  void Post(uint32_t code);
+
+  TConnectorEnv FEnv;
+  TStopSignal FStop;
+  TThreadGroup FThreads;  // every thread this connector started, for the cooperative stop
+
+  std::unique_ptr<ITextTransfer> FSynDL;
+  std::atomic<TThreadHandle> FThreadDial{0};
+  std::atomic<TThreadHandle> FThreadBreakLine{0};
+  TThreadHandle FThreadUserInfo = 0;
+  TThreadHandle FThreadPing = 0;
+  bool FPingStatus = false;
+  std::atomic<uintptr_t> FTargetFormHandle{0};
+  std::wstring FLogin;
+  std::wstring FPassword;
+  TUserInfo FUserInfo;
+  uint32_t FNextUserAccountCheck = 0;
+  std::atomic<uint32_t> FNextPingCheck{0};
+  std::wstring FRASPhoneFilename;
+  std::wstring FBuffer;
+};
+
+}  // namespace velmora
