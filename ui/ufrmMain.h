@@ -1,0 +1,147 @@
+// The main window: the connection page and its reaction to the connector's notifications,
+// the log, settings and help pages, and the entry points the program's start-up calls.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ui/win32/ControlLayout.h"
+#include "ui/win32/Tooltips.h"
+
+namespace velmora {
+
+class TConnector;
+struct TConnectorEnv;
+
+// Registered ("brannock_show_form_msg") when the module starts, before any window exists.
+// A second start broadcasts it; the window shows itself unless wParam is its own handle.
+extern UINT ShowFormMsg;
+
+// Creates frmMain (FormCreate runs), then DataModuleX, and shows the window with showCommand.
+// The window's title is the application title. False when the window could not be created.
+bool CreateMainForms(HINSTANCE instance, int showCommand);
+// The same with the connector built on the given services (tests); null means the platform's.
+bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv);
+// Destroys the window (FormDestroy frees the connector, whose destructor ends its threads),
+// then the data module. Call after the message loop has ended.
+void DestroyMainForms();
+// Keyboard navigation (Tab, arrows, mnemonics) for the message loop: call for every message
+// before TranslateMessage/DispatchMessage; true when the message was handled.
+bool IsMainFormDialogMessage(MSG& msg);
+
+// Window class of the main window; controls sit on page windows (find them recursively).
+inline constexpr wchar_t kMainFormClassName[] = L"TfrmMain";
+
+class TfrmMain {
+ public:
+  explicit TfrmMain(HINSTANCE instance);
+  ~TfrmMain();
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // Creates the window and its controls; FormCreate runs before this returns.
+  bool Create(const TConnectorEnv* connectorEnv);
+  HWND Handle() const { return FHandle; }
+  UINT Dpi() const { return FLayout.Dpi(); }
+
+  // The data module's images reach the controls (again after a DPI change).
+  void ApplyImages();
+  void ShowForm();
+  void DownToTrayMsg();
+  void CloseApplication();  // ends the program: no close query, the message loop stops
+
+  // Event handlers bound to the controls.
+  void FormCreate(const TConnectorEnv* connectorEnv);
+  void FormDestroy();
+  void bConnectClick();
+  void bDisconnectClick();
+  void bRefreshClick();
+  void ebLoginChange();
+  void ebPasswordChange();
+  void ebLoginRightButtonClick(HWND sender);
+  void cbHidePasswordClick();
+  void imgMainLogoClick();
+  void lbAccountLinkLinkClick(const std::wstring& link);
+  void cbSaveAuthDataClick();
+  void bApplySettingsClick();
+  void lbCopyClick();
+  void WMConnector(WPARAM code);
+  void TrayIconClick();
+
+  std::wstring FRASFilename;
+  bool FInUpdateProgress = false;
+  bool FConnectOnStart = false;
+
+  // Controls (named as in the design).
+  HWND pc = nullptr, tsConnect = nullptr, tsLog = nullptr, tsSettings = nullptr, tsHelp = nullptr;
+  HWND pMainInfo = nullptr, imgMainLogo = nullptr;
+  HWND lbContract = nullptr, lbContractInfo = nullptr, lbFIO = nullptr, lbFIOInfo = nullptr;
+  HWND lbTariff = nullptr, lbTariffInfo = nullptr, lbBalance = nullptr, lbBalanceInfo = nullptr;
+  HWND lbDieDate = nullptr, lbDieDateInfo = nullptr;
+  HWND lbContactInfoRight = nullptr, lbContactInfoLeft = nullptr;
+  HWND bRefresh = nullptr, lbAccountLink = nullptr;
+  HWND ebLogin = nullptr, ebPassword = nullptr;
+  HWND ebLoginRightButton = nullptr, ebPasswordRightButton = nullptr;
+  HWND cbSaveAuthData = nullptr, cbHidePassword = nullptr, bConnect = nullptr,
+       bDisconnect = nullptr;
+  HWND mInfo = nullptr, lbCopy = nullptr;
+  HWND lbAutoConnect = nullptr, cbAutoConnect = nullptr, lbAutoReconnect = nullptr;
+  HWND cbAutoReconnect = nullptr, lblAutoUpdate = nullptr, cbAutoUpdate = nullptr;
+  HWND lbAutostart = nullptr, cbAutostart = nullptr, bApplySettings = nullptr;
+  HWND catHelp = nullptr;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool DefaultHandler(UINT message, WPARAM wParam);
+  void OnCommand(HWND control, int id, int notification);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnCtlColorStatic(HDC dc, HWND control);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void OnTrayCallback(LPARAM lParam);
+
+  void CreateControls();
+  void CreateConnectPage();
+  void CreateLogPage();
+  void CreateSettingsPage();
+  void CreateHelpPage();
+  void ShowPage(int index);
+  void RebuildFonts();
+  void CredentialsChanged();
+
+  bool LoadLoginData();
+  void SaveLoginData(const std::wstring& login, const std::wstring& password);
+  bool LoadSettings();
+  void SaveSettings();
+
+  void SetConnectImage(int image);
+  void SetConnectCaption(const wchar_t* caption);
+  void SetValueLabel(HWND label, const std::wstring& text);
+  void AppendLog(const std::wstring& text);
+  bool ListIsOn(HWND list) const;
+
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+
+  HINSTANCE FInstance;
+  HWND FHandle = nullptr;
+  TControlLayout FLayout;
+  TTooltips FTooltips;
+  HFONT FFont = nullptr;     // Tahoma 8 at the window's DPI
+  HFONT FLogFont = nullptr;  // Lucida Console 8, Cyrillic
+  HBRUSH FPageBrush = nullptr;
+  HIMAGELIST FConnectImages[3] = {};  // one-image lists for bConnect, taken from il32
+  int FConnectImage = 0;
+  std::wstring FDownloadLink;
+  bool FCloseQueryDetached = false;
+  bool FTrayIconAdded = false;
+  UINT FTaskbarCreatedMsg = 0;
+};
+
+extern TfrmMain* frmMain;
+extern std::unique_ptr<TConnector> Connector;
+
+}  // namespace velmora
