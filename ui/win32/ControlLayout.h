@@ -1,0 +1,49 @@
+// Creates child controls from bounds given at 96 DPI and moves them again when the window's
+// DPI changes, so the window's layout tables read like the design.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace velmora {
+
+// Left, top, width, height in pixels at 96 DPI. A label with width 0 fits its caption.
+struct TBounds {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+};
+
+class TControlLayout {
+ public:
+  void SetDpi(UINT dpi) { FDpi = dpi; }
+  UINT Dpi() const { return FDpi; }
+  int Scale(int value) const { return MulDiv(value, static_cast<int>(FDpi), 96); }
+  // The font every control gets (at creation and after Rescale); not owned.
+  void SetFont(HFONT font) { FFont = font; }
+
+  HWND Create(HWND parent, const wchar_t* className, int id, TBounds bounds, const wchar_t* caption,
+              DWORD style, DWORD exStyle = 0);
+  // Remembers a control made elsewhere so Rescale moves it too.
+  void Add(HWND control, TBounds bounds, bool takesFont = true);
+  // Moves and resizes every control for the current DPI and gives it the current font.
+  void Rescale();
+  // Fits an autosized label to its present caption (after its text changed).
+  void Fit(HWND control);
+
+ private:
+  struct TEntry {
+    HWND Control;
+    TBounds Bounds;
+    bool TakesFont;
+  };
+  void Place(const TEntry& entry) const;
+
+  UINT FDpi = 96;
+  HFONT FFont = nullptr;
+  std::vector<TEntry> FEntries;
+};
+
+}  // namespace velmora
