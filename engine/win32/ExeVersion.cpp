@@ -1,0 +1,69 @@
+// Reads version records through the system's version API (version.dll).
+#include "engine/ExeVersion.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace velmora {
+namespace {
+
+TExeVersion gExeVersion;
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty())
+    return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+[[noreturn]] void ThrowNoVersion(const std::wstring& path) {
+  std::wstring message = L"Can't get file version information for " + path;
+  throw EExeVersionError(ToUtf8(message), message);
+}
+
+// The full path of the running executable, whatever its length.
+std::wstring OwnModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
+TExeVersion GetExeVersion(const std::wstring& path) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0)
+    ThrowNoVersion(path);
+
+  std::vector<BYTE> record(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, record.data()) ||
+      !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    ThrowNoVersion(path);
+  }
+  return MakeExeVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+}
+
+void LoadExeVersion() {
+  gExeVersion = GetExeVersion(OwnModulePath());
+}
+
+const TExeVersion& ExeVersion() {
+  return gExeVersion;
+}
+
+}  // namespace velmora
