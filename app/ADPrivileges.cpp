@@ -1,0 +1,221 @@
+// Win32 side of the administrator test: lazily looked-up exports, the AccessCheck emulation
+// of CheckTokenMembership, the debug privilege and the "runas" relaunch.
+#include "app/ADPrivileges.h"
+
+#include <shellapi.h>
+
+#include "app/AdminCheck.h"
+#include "app/ParseFirstParam.h"
+
+namespace velmora::app {
+
+namespace {
+
+// A function looked up once: the address (nil when missing) is stored before the counter
+// is raised, so a reader that sees the counter also sees the address.
+struct TLazyExport {
+  volatile LONG Lookups = 0;
+  FARPROC Address = nullptr;
+};
+
+HMODULE Shell32Module = nullptr;
+HMODULE Advapi32Module = nullptr;
+TLazyExport IsUserAnAdminExport;
+TLazyExport SHTestTokenMembershipExport;
+TLazyExport CheckTokenMembershipExport;
+
+FARPROC Resolve(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
+  if (InterlockedCompareExchange(&entry.Lookups, 0, 0) == 0) {
+    if (module == nullptr) {
+      module = LoadLibraryW(library);
+    }
+    entry.Address = module != nullptr ? GetProcAddress(module, name) : nullptr;
+    InterlockedExchangeAdd(&entry.Lookups, 1);
+  }
+  return entry.Address;
+}
+
+template <typename TFunction>
+TFunction ResolveAs(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
+  return reinterpret_cast<TFunction>(
+      reinterpret_cast<void*>(Resolve(entry, module, library, name)));
+}
+
+using TIsUserAnAdmin = BOOL(WINAPI*)();
+using TSHTestTokenMembership = BOOL(WINAPI*)(HANDLE, ULONG);
+using TCheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+
+class TWin32AdminPlatform final : public IAdminPlatform {
+ public:
+  std::optional<bool> IsUserAnAdmin() override {
+    auto function =
+        ResolveAs<TIsUserAnAdmin>(IsUserAnAdminExport, Shell32Module, L"SHELL32", "IsUserAnAdmin");
+    if (function == nullptr) {
+      return std::nullopt;
+    }
+    return function() != FALSE;
+  }
+
+  std::optional<bool> SHTestTokenMembership(TTokenHandle token, std::uint32_t rid) override {
+    auto function = ResolveAs<TSHTestTokenMembership>(SHTestTokenMembershipExport, Shell32Module,
+                                                      L"SHELL32", "SHTestTokenMembership");
+    if (function == nullptr) {
+      return std::nullopt;
+    }
+    return function(token, rid) != FALSE;
+  }
+
+  std::optional<TMembershipCheck> CheckTokenMembership(TTokenHandle token,
+                                                       TSidHandle sid) override {
+    auto function = ResolveAs<TCheckTokenMembership>(CheckTokenMembershipExport, Advapi32Module,
+                                                     L"ADVAPI32", "CheckTokenMembership");
+    if (function == nullptr) {
+      return std::nullopt;
+    }
+    BOOL isMember = FALSE;
+    const BOOL succeeded = function(token, sid, &isMember);
+    return TMembershipCheck{succeeded != FALSE, succeeded != FALSE && isMember != FALSE};
+  }
+
+  TSidHandle AllocateBuiltinGroupSid(std::uint32_t rid) override {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {{0, 0, 0, 0, 0, 5}};
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0,
+                                  0, &sid)) {
+      return nullptr;
+    }
+    return sid;
+  }
+
+  void FreeSid(TSidHandle sid) override { ::FreeSid(sid); }
+
+  TThreadTokenOpen OpenThreadToken(TTokenHandle& token) override {
+    HANDLE opened = nullptr;
+    if (::OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &opened)) {
+      token = opened;
+      return TThreadTokenOpen::Opened;
+    }
+    return GetLastError() == ERROR_NO_TOKEN ? TThreadTokenOpen::NoToken : TThreadTokenOpen::Failed;
+  }
+
+  TTokenHandle DuplicateProcessToken() override {
+    HANDLE processToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken)) {
+      return nullptr;
+    }
+    HANDLE duplicate = nullptr;
+    if (!DuplicateToken(processToken, SecurityImpersonation, &duplicate)) {
+      duplicate = nullptr;
+    }
+    CloseHandle(processToken);
+    return duplicate;
+  }
+
+  std::optional<TAccessCheckOutcome> AccessCheckForSid(TTokenHandle token,
+                                                       TSidHandle sid) override {
+    // One block holds the descriptor and, after it, a list with a single entry that grants
+    // access 1 to the sid. The list starts after the descriptor's own size (20 bytes in a
+    // 32-bit process, 40 in a 64-bit one) so the two never overlap.
+    const DWORD sidLength = GetLengthSid(sid);
+    const DWORD descriptorSize = SECURITY_DESCRIPTOR_MIN_LENGTH;
+    const DWORD blockSize = 3 * sidLength + 20 + descriptorSize;
+    HLOCAL block = LocalAlloc(LMEM_ZEROINIT, blockSize);
+    if (block == nullptr) {
+      return std::nullopt;
+    }
+    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(block);
+    auto* acl = reinterpret_cast<PACL>(static_cast<BYTE*>(block) + descriptorSize);
+    std::optional<TAccessCheckOutcome> outcome;
+    if (InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorOwner(descriptor, sid, FALSE) &&
+        SetSecurityDescriptorGroup(descriptor, sid, FALSE) &&
+        InitializeAcl(acl, blockSize - descriptorSize, ACL_REVISION2) &&
+        AddAccessAllowedAce(acl, ACL_REVISION2, 1, sid) &&
+        SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE)) {
+      GENERIC_MAPPING mapping = {READ_CONTROL, READ_CONTROL, READ_CONTROL, STANDARD_RIGHTS_ALL};
+      alignas(PRIVILEGE_SET) BYTE privileges[56] = {};
+      DWORD privilegesLength = sizeof(privileges);
+      DWORD granted = 0;
+      BOOL status = FALSE;
+      const BOOL succeeded =
+          AccessCheck(descriptor, token, 1, &mapping, reinterpret_cast<PPRIVILEGE_SET>(privileges),
+                      &privilegesLength, &granted, &status);
+      outcome = TAccessCheckOutcome{succeeded != FALSE, status != FALSE, granted};
+    }
+    LocalFree(block);
+    return outcome;
+  }
+
+  void CloseToken(TTokenHandle token) override { CloseHandle(token); }
+};
+
+TWin32AdminPlatform Platform;
+
+std::wstring SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length != 0 ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return message.empty() ? L"System error " + std::to_wstring(code) : message;
+}
+
+}  // namespace
+
+BOOL IsAdministrator() {
+  return IsAdministrator(Platform) ? TRUE : FALSE;
+}
+
+BOOL TestTokenMembership(HANDLE token, DWORD rid) {
+  return TestTokenMembership(Platform, token, rid) ? TRUE : FALSE;
+}
+
+BOOL CheckMembership(HANDLE token, PSID sid, BOOL* isMember) {
+  const TMembershipCheck check = CheckMembership(Platform, token, sid);
+  *isMember = check.IsMember ? TRUE : FALSE;
+  return check.Succeeded ? TRUE : FALSE;
+}
+
+bool EnableDebugPrivilege(bool enable, std::wstring* error) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    return false;
+  }
+  TOKEN_PRIVILEGES privileges = {};
+  if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
+    CloseHandle(token);
+    return false;
+  }
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+  DWORD returnedLength = 0;
+  // Success also when the token lacks the privilege and only "not all assigned" is noted.
+  const BOOL adjusted = AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges),
+                                              nullptr, &returnedLength);
+  const DWORD failure = adjusted ? ERROR_SUCCESS : GetLastError();
+  CloseHandle(token);
+  if (!adjusted && error != nullptr) {
+    *error = SystemMessage(failure);
+  }
+  return adjusted != FALSE;
+}
+
+void RunElevated() {
+  const TRelaunchCommand command = MakeRelaunchCommand(GetCommandLineW());
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = 0;
+  info.hwnd = nullptr;
+  info.lpVerb = L"runas";
+  info.lpFile = command.File.c_str();
+  info.lpParameters = command.Parameters.c_str();
+  info.lpDirectory = command.Directory.empty() ? nullptr : command.Directory.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  ShellExecuteExW(&info);
+}
+
+}  // namespace velmora::app

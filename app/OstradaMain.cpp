@@ -1,0 +1,74 @@
+// Entry of Ostrada.exe: elevation first, then the single-instance mutex, the main window
+// and its message loop, and the teardown in an order that lets the connector's threads end
+// before anything they use goes away.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/ADPrivileges.h"
+#include "app/SingleInstance.h"
+#include "engine/AppTitle.h"
+#include "engine/ExeVersion.h"
+#include "ui/ufrmMain.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"brannockconnector";
+
+// Runs the message loop until the main window closes; dialog keys (Tab, arrows) move the
+// focus between the controls of whichever top-level window has it.
+int RunMessageLoop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root != nullptr && IsDialogMessageW(root, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  using namespace velmora::app;
+
+  // Before any window exists: a relaunch must leave no trace on the screen.
+  if (!IsAdministrator()) {
+    RunElevated();
+    return 0;
+  }
+  std::wstring privilegeError;
+  if (!EnableDebugPrivilege(true, &privilegeError) && !privilegeError.empty()) {
+    MessageBoxW(nullptr, privilegeError.c_str(), velmora::kApplicationTitle,
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    return 1;
+  }
+
+  velmora::LoadExeVersion();
+
+  TSingleInstance instanceLock(kMutexName);
+  if (instanceLock.AlreadyRunning()) {
+    PostMessageW(HWND_BROADCAST, ShowFormMsg, 0, 0);
+    instanceLock.Release();
+    return 0;
+  }
+
+  // No style engine here: the manifest's Common Controls 6 give the system's themed look.
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
+                                                         ICC_LINK_CLASS | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  if (CreateMainForms(instance, showCommand)) {
+    RunMessageLoop();
+  }
+  // The mutex goes first, so a start that comes in meanwhile finds no running instance;
+  // destroying the window then ends the connector's threads.
+  instanceLock.Release();
+  DestroyMainForms();
+  return 0;
+}

@@ -1,0 +1,24 @@
+// The single-instance mutex.
+#include "app/SingleInstance.h"
+
+namespace velmora::app {
+
+TSingleInstance::TSingleInstance(const wchar_t* name) {
+  FMutex = CreateMutexW(nullptr, TRUE, name);
+  FAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+TSingleInstance::~TSingleInstance() {
+  Release();
+}
+
+void TSingleInstance::Release() {
+  if (FMutex == nullptr) {
+    return;
+  }
+  ReleaseMutex(FMutex);
+  CloseHandle(FMutex);
+  FMutex = nullptr;
+}
+
+}  // namespace velmora::app
