@@ -1,0 +1,259 @@
+// TConnector: the dial and hang-up threads, the line watch, the account thread, their
+// properties and locks, and the cooperative stop of all of them.
+#include "engine/uConnectorClass.h"
+
+#include <utility>
+
+#include "engine/AccountInfo.h"
+#include "engine/CodePage.h"
+#include "engine/Rasphone.h"
+#include "engine/Ticks.h"
+
+namespace velmora {
+
+// Created in this order before any connector exists, deleted in the same order at the end.
+TCriticalSection csDial;
+TCriticalSection csAccount;
+TCriticalSection csPing;
+std::atomic<bool> EntryListed{false};
+
+namespace {
+constexpr uint32_t kPollMs = 1000;                 // the permanent threads' look at their deadline
+constexpr uint32_t kAfterDialMs = 1000;            // first line check after a dial or hang-up
+constexpr uint32_t kLineCheckIntervalMs = 20000;   // from the end of one check to the next
+constexpr uint32_t kAccountIntervalMs = 86400000;  // a day between automatic account queries
+constexpr uint32_t kCancelRepeatMs = 50;
+
+// Runs its action when the scope ends, whatever way it ends: the threads' final blocks.
+template <typename TAction>
+class TFinally {
+ public:
+  explicit TFinally(TAction action) : FAction(std::move(action)) {}
+  ~TFinally() { FAction(); }
+  TFinally(const TFinally&) = delete;
+  TFinally& operator=(const TFinally&) = delete;
+
+ private:
+  TAction FAction;
+};
+
+std::wstring DialerPath(std::wstring winDir) {
+  if (winDir.empty() || winDir.back() != L'\\')
+    winDir += L'\\';
+  return winDir + L"System32\\rasdial.exe";
+}
+}  // namespace
+
+uint32_t DialThreadProc(TConnector* self);
+uint32_t BreakLineThreadProc(TConnector* self);
+uint32_t PingThreadProc(TConnector* self);
+uint32_t UserInfoThreadProc(TConnector* self);
+
+TConnector::TConnector(const TConnectorEnv& env) : FEnv(env) {
+  FRASPhoneFilename = DialerPath(FEnv.WinDir);
+  FNextUserAccountCheck = kDueNow;
+  FNextPingCheck = kDueNow;
+  if (FEnv.MakeTransfer)
+    FSynDL = FEnv.MakeTransfer();
+  FThreadPing = FThreads.Start([this] { PingThreadProc(this); });
+  FThreadUserInfo = FThreads.Start([this] { UserInfoThreadProc(this); });
+}
+
+// No thread is killed: every wait ends on FStop, a running dialer is ended through the same
+// signal, and a running account query is cancelled (again until it notices, since it may
+// begin just after a cancel). The line is left as it is.
+TConnector::~TConnector() {
+  FStop.Set();
+  while (!FThreads.WaitAll(kCancelRepeatMs)) {
+    if (FSynDL)
+      FSynDL->Cancel();
+  }
+  FThreads.JoinAll();
+  CloseThreadHandle(FThreadPing);
+  CloseThreadHandle(FThreadUserInfo);
+}
+
+bool TConnector::Connect() {
+  if (FThreadDial.load() != 0)
+    return false;
+  FThreads.Start([this] { DialThreadProc(this); }, &FThreadDial);
+  return true;
+}
+
+bool TConnector::Disconnect() {
+  if (FThreadBreakLine.load() != 0)
+    return false;
+  FThreads.Start([this] { BreakLineThreadProc(this); }, &FThreadBreakLine);
+  return true;
+}
+
+void TConnector::CheckConnection() {
+  FEnv.Runner->Run(
+      ListingCommandLine(FRASPhoneFilename), L"",
+      [](const char* chunk) { EntryListed = ListingNamesEntry(AnsiToWide(chunk)); }, &FStop);
+}
+
+// Nothing is posted once the connector is being destroyed, nor to no window at all.
+void TConnector::Post(uint32_t code) {
+  const uintptr_t window = FTargetFormHandle.load();
+  if (window == 0 || FStop.IsSet())
+    return;
+  FEnv.Notifier->Post(window, code);
+}
+
+bool TConnector::PingStatus() const {
+  TLock lock(csPing);
+  return FPingStatus;
+}
+
+std::wstring TConnector::Login() const {
+  TLock lock(csAccount);
+  return FLogin;
+}
+
+void TConnector::SetLogin(const std::wstring& value) {
+  TLock lock(csAccount);
+  FLogin = value;
+}
+
+std::wstring TConnector::Password() const {
+  TLock lock(csAccount);
+  return FPassword;
+}
+
+void TConnector::SetPassword(const std::wstring& value) {
+  TLock lock(csAccount);
+  FPassword = value;
+}
+
+TUserInfo TConnector::UserInfo() const {
+  TLock lock(csAccount);
+  return FUserInfo;
+}
+
+uint32_t TConnector::NextUserAccountCheck() const {
+  TLock lock(csAccount);
+  return FNextUserAccountCheck;
+}
+
+void TConnector::SetNextUserAccountCheck(uint32_t value) {
+  TLock lock(csAccount);
+  FNextUserAccountCheck = value;
+}
+
+uint32_t TConnector::NextPingCheck() const {
+  TLock lock(csPing);
+  return FNextPingCheck.load();
+}
+
+void TConnector::SetNextPingCheck(uint32_t value) {
+  TLock lock(csPing);
+  FNextPingCheck.store(value);
+}
+
+std::wstring TConnector::ConsoleOutput() const {
+  TLock lock(csDial);
+  return FBuffer;
+}
+
+uint32_t DialThreadProc(TConnector* self) {
+  csDial.Enter();
+  TFinally closing([self] {
+    CloseThreadHandle(self->FThreadDial.exchange(0));
+    self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
+    csDial.Leave();
+    self->Post(cnDialDone);
+  });
+  self->FNextPingCheck.store(kHoldOff);
+  self->FBuffer.clear();
+  self->Post(cnDialStarted);
+  std::wstring login;
+  std::wstring password;
+  {
+    TLock account(csAccount);
+    login = self->FLogin;
+    password = self->FPassword;
+  }
+  if (!RunRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, login, password, self->FBuffer,
+                   &self->FStop)) {
+    self->Post(cnHangUp);
+  }
+  return 0;
+}
+
+uint32_t BreakLineThreadProc(TConnector* self) {
+  csDial.Enter();
+  TFinally closing([self] {
+    CloseThreadHandle(self->FThreadBreakLine.exchange(0));
+    self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
+    csDial.Leave();
+    self->Post(cnHangUp);
+  });
+  self->FNextPingCheck.store(kHoldOff);
+  self->FBuffer.clear();
+  EndRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, self->FBuffer, &self->FStop);
+  return 0;
+}
+
+uint32_t PingThreadProc(TConnector* self) {
+  IClock& clock = *self->FEnv.Clock;
+  if (!clock.Sleep(kPollMs, self->FStop))
+    return 0;
+  while (!self->FStop.IsSet()) {
+    if (!IsDue(clock.Ticks(), self->FNextPingCheck.load())) {
+      if (!clock.Sleep(kPollMs, self->FStop))
+        break;
+      continue;
+    }
+    TLock ping(csPing);
+    self->CheckConnection();
+    if (self->FStop.IsSet())
+      break;  // no echo for a connector that is going away
+    const bool reachable = self->FEnv.Probe->PingHost(self->FEnv.ProbeTarget);
+    self->FPingStatus = reachable && EntryListed.load();
+    self->Post(cnLineChecked);
+    self->FNextPingCheck.store(DeadlineAfter(clock.Ticks(), kLineCheckIntervalMs));
+  }
+  return 0;
+}
+
+uint32_t UserInfoThreadProc(TConnector* self) {
+  IClock& clock = *self->FEnv.Clock;
+  if (!clock.Sleep(kPollMs, self->FStop))
+    return 0;
+  while (!self->FStop.IsSet()) {
+    TFinally notify([self] { self->Post(cnAccountInfo); });
+    uint32_t deadline;
+    {
+      TLock account(csAccount);
+      deadline = self->FNextUserAccountCheck;
+    }
+    if (!IsDue(clock.Ticks(), deadline)) {
+      clock.Sleep(kPollMs, self->FStop);
+      continue;
+    }
+    std::wstring login;
+    std::wstring password;
+    {
+      TLock account(csAccount);
+      login = self->FLogin;
+      password = self->FPassword;
+    }
+    if (!login.empty() && !password.empty()) {
+      // No lock is held during the exchange; an absent transfer counts as a failed one.
+      const std::wstring answer =
+          self->FSynDL ? self->FSynDL->URLToString(AccountRequestUrl(
+                             self->FEnv.AccountHost, login, password, self->FEnv.VersionNumber))
+                       : std::wstring();
+      if (self->FStop.IsSet())
+        break;  // a cancelled query is no answer
+      TLock account(csAccount);
+      StoreAccountAnswer(answer, self->FUserInfo);
+    }
+    TLock account(csAccount);
+    self->FNextUserAccountCheck = DeadlineAfter(clock.Ticks(), kAccountIntervalMs);
+  }
+  return 0;
+}
+
+}  // namespace velmora
