@@ -1,0 +1,294 @@
+// The connection page's decisions: line-check rows with the redial bookkeeping, dial outcome,
+// refresh limit and the update announcement.
+#include "ui/ConnectionLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using Row = TLineCheckRow;
+
+struct TReport {
+  uint32_t At;  // tick of the report
+  bool Up;      // PingStatus
+  Row Expected;
+};
+
+struct TScenario {
+  const char* Name;
+  bool AutoReconnect;
+  bool ConnectOnStart;  // as set at creation (automatic connection with credentials)
+  TReconnectState Initial;
+  std::vector<TReport> Reports;
+};
+
+constexpr uint32_t kStart = 1000000;
+constexpr uint32_t kCheck = 20000;  // line-check interval
+constexpr uint32_t kMinute = 60000;
+
+std::vector<TReport> DownEvery20s(uint32_t from, int count, Row expected) {
+  std::vector<TReport> reports;
+  for (int i = 0; i < count; ++i)
+    reports.push_back({from + i * kCheck, false, expected});
+  return reports;
+}
+
+std::vector<TReport> Concat(std::vector<std::vector<TReport>> parts) {
+  std::vector<TReport> all;
+  for (auto& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+const std::vector<TScenario>& Scenarios() {
+  static const std::vector<TScenario> scenarios = {
+      {"AutoConnectAndReconnectRedialOnFirstReport",
+       true,
+       true,
+       {},
+       {{kStart, false, Row::Redial}}},
+      {"AutoConnectWithoutReconnectOnlyEnables",
+       false,
+       true,
+       {},
+       {{kStart, false, Row::Idle}, {kStart + kCheck, false, Row::Idle}}},
+      {"ReconnectWithoutAutoConnectArmsFirst",
+       true,
+       false,
+       {},
+       {{kStart, false, Row::Arm}, {kStart + kCheck, false, Row::Redial}}},
+      {"NeitherSettingArmsThenStaysIdle",
+       false,
+       false,
+       {},
+       {{kStart, false, Row::Arm}, {kStart + kCheck, false, Row::Idle}}},
+      {"ThreeFailedAttemptsThenPauseRenewedByEveryReport",
+       true,
+       true,
+       {},
+       Concat({{{kStart, false, Row::Redial},
+                {kStart + 30000, false, Row::Redial},
+                {kStart + 60000, false, Row::Redial}},
+               // Down reports for 20 minutes: every one renews the pause, no fourth dial.
+               DownEvery20s(kStart + 90000, 60, Row::Pause)})},
+      {"AttemptsAddUpOverOutages",
+       true,
+       true,
+       {},
+       {{kStart, false, Row::Redial},
+        {kStart + 30000, false, Row::Redial},
+        {kStart + 60000, true, Row::Connected},
+        {kStart + 6 * kMinute, false, Row::Redial},  // third attempt
+        {kStart + 6 * kMinute + 30000, false, Row::Pause}}},
+      {"ThirdAttemptSucceedsThenLossEntersPause",
+       true,
+       true,
+       {},
+       {{kStart, false, Row::Redial},
+        {kStart + 30000, false, Row::Redial},
+        {kStart + 60000, false, Row::Redial},
+        {kStart + 90000, true, Row::Connected},
+        {kStart + 10 * kMinute, false, Row::Pause}}},
+      {"PauseEndsOnlyAfterFiveQuietMinutes",
+       true,
+       true,
+       {3, 0},
+       {{kStart, false, Row::Pause},
+        {kStart + 299000, true, Row::Connected},
+        {kStart + 300000, false, Row::Pause},  // still inside: renewed
+        {kStart + 600001, false, Row::Redial}}},
+      {"ConnectedLeavesBookkeepingAlone",
+       true,
+       true,
+       {2, 0},
+       {{kStart, true, Row::Connected},
+        {kStart + kCheck, false, Row::Redial},
+        {kStart + 2 * kCheck, false, Row::Pause}}},
+      {"PauseSetJustBeforeTheWrapHoldsAcrossIt",
+       true,
+       true,
+       {3, 0},
+       {{0xFFFFFFFFu - 1000, false, Row::Pause},
+        {kCheck - 1000, false, Row::Pause},  // counter wrapped, pause renewed
+        {kCheck - 1000 + 300001, false, Row::Redial}}},
+      {"PauseLongOverDoesNotComeBackAfterHalfACycle",
+       true,
+       true,
+       {0, 5000},
+       {{5000 + 0x80000010u, false, Row::Redial}}},
+      {"NoPauseYetAtCounterZero", true, true, {}, {{0, false, Row::Redial}}},
+  };
+  return scenarios;
+}
+
+class LineCheckedScenario : public ::testing::TestWithParam<TScenario> {};
+
+TEST_P(LineCheckedScenario, TakesTheExpectedRowForEveryReport) {
+  const TScenario& s = GetParam();
+  bool connectOnStart = s.ConnectOnStart;
+  TReconnectState state = s.Initial;
+  for (size_t i = 0; i < s.Reports.size(); ++i) {
+    const TReport& r = s.Reports[i];
+    TLineCheckDecision d = DecideLineChecked(r.Up, s.AutoReconnect, r.At, connectOnStart, state);
+    EXPECT_EQ(d.Row, r.Expected) << "report " << i << " at " << r.At;
+    EXPECT_EQ(d.StartReconnectTimer, r.Expected == Row::Redial) << "report " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, LineCheckedScenario, ::testing::ValuesIn(Scenarios()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(LineChecked, EachRowSetsButtonsCaptionImageAndState) {
+  struct TCase {
+    bool Up, AutoReconnect, ConnectOnStart;
+    TReconnectState State;
+    Row ExpectedRow;
+    bool ConnectEnabled, DisconnectEnabled;
+    const wchar_t* Caption;
+    int Image;
+    bool ConnectOnStartAfter;
+    TReconnectState StateAfter;
+  };
+  const uint32_t now = 500000;
+  const TCase cases[] = {
+      {true,
+       true,
+       true,
+       {2, 0},
+       Row::Connected,
+       false,
+       true,
+       kCaptionConnected,
+       kImageGreen,
+       true,
+       {2, 0}},
+      {false,
+       true,
+       false,
+       {1, 0},
+       Row::Arm,
+       true,
+       false,
+       kCaptionConnect,
+       kImageUnchanged,
+       true,
+       {1, 0}},
+      {false,
+       false,
+       true,
+       {1, 0},
+       Row::Idle,
+       true,
+       false,
+       kCaptionConnect,
+       kImageUnchanged,
+       true,
+       {1, 0}},
+      {false,
+       true,
+       true,
+       {1, 0},
+       Row::Redial,
+       false,
+       false,
+       kCaptionConnect,
+       kImageRed,
+       true,
+       {2, 0}},
+      {false,
+       true,
+       true,
+       {3, 0},
+       Row::Pause,
+       true,
+       false,
+       kCaptionConnect,
+       kImageRed,
+       true,
+       {0, now + kReconnectPauseMs}},
+      {false,
+       true,
+       true,
+       {0, now + 10},
+       Row::Pause,
+       true,
+       false,
+       kCaptionConnect,
+       kImageRed,
+       true,
+       {0, now + kReconnectPauseMs}},
+  };
+  for (const TCase& c : cases) {
+    bool connectOnStart = c.ConnectOnStart;
+    TReconnectState state = c.State;
+    TLineCheckDecision d = DecideLineChecked(c.Up, c.AutoReconnect, now, connectOnStart, state);
+    SCOPED_TRACE(static_cast<int>(c.ExpectedRow));
+    EXPECT_EQ(d.Row, c.ExpectedRow);
+    EXPECT_EQ(d.View.ConnectEnabled, c.ConnectEnabled);
+    EXPECT_EQ(d.View.DisconnectEnabled, c.DisconnectEnabled);
+    EXPECT_STREQ(d.View.Caption, c.Caption);
+    EXPECT_EQ(d.View.Image, c.Image);
+    EXPECT_EQ(connectOnStart, c.ConnectOnStartAfter);
+    EXPECT_EQ(state.Attempts, c.StateAfter.Attempts);
+    EXPECT_EQ(state.PauseUntil, c.StateAfter.PauseUntil);
+  }
+}
+
+TEST(DialDone, ErrorNumbersFrom600To800MeanFailure) {
+  struct TCase {
+    int ErrorCode;
+    bool Failed;
+  };
+  const TCase cases[] = {{0, false},   {599, false}, {600, true}, {691, true},  {800, true},
+                         {801, false}, {-1, false},  {1, false},  {9999, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.ErrorCode);
+    TDialDoneDecision d = DecideDialDone(c.ErrorCode);
+    EXPECT_EQ(d.Failed, c.Failed);
+    EXPECT_EQ(d.EnableConnect, c.Failed);
+    EXPECT_EQ(d.RequestLineCheck, !c.Failed);
+    EXPECT_STREQ(d.Caption, c.Failed ? kCaptionConnect : kCaptionConnected);
+    EXPECT_EQ(d.Image, c.Failed ? kImageRed : kImageUnchanged);
+  }
+}
+
+TEST(RefreshLimit, EnablesOnlyAfterMoreThanAMinuteAlsoAcrossTheWrap) {
+  struct TCase {
+    uint32_t Last, Now;
+    bool Enable;
+  };
+  const TCase cases[] = {
+      {1000, 1000, false},
+      {1000, 61000, false},  // exactly a minute
+      {1000, 61001, true},
+      {0xFFFFFFFFu - 30000, 29999, false},  // 60000 across the wrap
+      {0xFFFFFFFFu - 30000, 30000, true},
+      {0xFFFFF000u, 0x100, false},  // wrapped a moment ago: must not count as ages
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Last << " -> " << c.Now);
+    EXPECT_EQ(RefreshMayBeEnabled(c.Now, c.Last), c.Enable);
+  }
+}
+
+TEST(AccountAnswer, UpdateIsAnnouncedByCodeThreeWithAutoUpdateOn) {
+  struct TCase {
+    const wchar_t* Code;
+    bool AutoUpdate;
+    bool Update;
+  };
+  const TCase cases[] = {{L"3", true, true},   {L"3", false, false}, {L"03", true, true},
+                         {L" 3", true, true},  {L"0", true, false},  {L"", true, false},
+                         {L"3a", true, false}, {L"-3", true, false}, {L"99999999999", true, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "'" << std::wstring(c.Code).size() << "' " << c.AutoUpdate);
+    EXPECT_EQ(IsUpdateAnnounced(c.Code, c.AutoUpdate), c.Update);
+  }
+}
+
+}  // namespace
+}  // namespace velmora

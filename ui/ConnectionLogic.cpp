@@ -1,0 +1,104 @@
+// The decision table of the line checks, the dial outcome and the refresh limit.
+#include "ui/ConnectionLogic.h"
+
+#include <climits>
+#include <cwctype>
+
+namespace velmora {
+
+const wchar_t* const kCaptionConnect = L"Подключить";
+const wchar_t* const kCaptionConnecting = L"Подключение";
+const wchar_t* const kCaptionConnected = L"Подключено";
+const wchar_t* const kLogSeparator = L"------------------------";
+
+namespace {
+
+bool PauseRunning(const TReconnectState& state, uint32_t now) {
+  return state.PauseUntil != 0 && state.PauseUntil - now <= kReconnectPauseMs;
+}
+
+uint32_t PauseEnd(uint32_t now) {
+  uint32_t end = now + kReconnectPauseMs;
+  return end == 0 ? 1 : end;  // 0 means "no pause yet"
+}
+
+}  // namespace
+
+TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32_t now,
+                                     bool& connectOnStart, TReconnectState& state) {
+  // An old pause must never look like a fresh one after the counter has wrapped.
+  if (state.PauseUntil != 0 && !PauseRunning(state, now))
+    state.PauseUntil = 0;
+
+  TLineCheckDecision d;
+  if (pingStatus) {
+    d.Row = TLineCheckRow::Connected;
+    d.View = {false, true, kCaptionConnected, kImageGreen};
+  } else if (!connectOnStart) {
+    d.Row = TLineCheckRow::Arm;
+    d.View = {true, false, kCaptionConnect, kImageUnchanged};
+    connectOnStart = true;
+  } else if (!autoReconnect) {
+    d.Row = TLineCheckRow::Idle;
+    d.View = {true, false, kCaptionConnect, kImageUnchanged};
+  } else if (state.Attempts < kMaxReconnectAttempts && !PauseRunning(state, now)) {
+    d.Row = TLineCheckRow::Redial;
+    d.View = {false, false, kCaptionConnect, kImageRed};
+    d.StartReconnectTimer = true;
+    ++state.Attempts;
+  } else {
+    d.Row = TLineCheckRow::Pause;
+    d.View = {true, false, kCaptionConnect, kImageRed};
+    state.Attempts = 0;
+    state.PauseUntil = PauseEnd(now);
+  }
+  return d;
+}
+
+TDialDoneDecision DecideDialDone(int errorCode) {
+  TDialDoneDecision d;
+  if (errorCode >= 600 && errorCode <= 800) {
+    d.Failed = true;
+    d.EnableConnect = true;
+    d.Caption = kCaptionConnect;
+    d.Image = kImageRed;
+  } else {
+    d.Caption = kCaptionConnected;
+    d.RequestLineCheck = true;
+  }
+  return d;
+}
+
+bool RefreshMayBeEnabled(uint32_t now, uint32_t lastRefreshTick) {
+  return static_cast<uint32_t>(now - lastRefreshTick) > kRefreshLimitMs;
+}
+
+std::optional<int> ParseInteger(const std::wstring& text) {
+  size_t i = 0;
+  while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
+    negative = text[i++] == L'-';
+  if (i == text.size())
+    return std::nullopt;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < L'0' || text[i] > L'9')
+      return std::nullopt;
+    value = value * 10 + (text[i] - L'0');
+    if (value > static_cast<long long>(INT_MAX) + 1)
+      return std::nullopt;
+  }
+  if (negative)
+    value = -value;
+  if (value > INT_MAX)
+    return std::nullopt;
+  return static_cast<int>(value);
+}
+
+bool IsUpdateAnnounced(const std::wstring& errorCodeField, bool autoUpdate) {
+  return autoUpdate && ParseDecimalOrZero(errorCodeField) == 3;
+}
+
+}  // namespace velmora
