@@ -1,0 +1,35 @@
+// TSynDownload as the connector's ITextTransfer: the account query's GET and its cancellation.
+#include "engine/AccountTransfer.h"
+
+#include <exception>
+
+#include "net/SynDownload.h"
+
+namespace velmora {
+namespace {
+
+class TAccountTransfer final : public ITextTransfer {
+ public:
+  std::wstring URLToString(const std::wstring& url) override {
+    // The transfer reports failures as an empty text; running out of memory for a huge
+    // answer is one more failed exchange, not a reason to end the account thread.
+    try {
+      return FSynDL.URLToString(url);
+    } catch (const std::exception&) {
+      return {};
+    }
+  }
+
+  void Cancel() override { FSynDL.Cancel(); }
+
+ private:
+  TSynDownload FSynDL;
+};
+
+}  // namespace
+
+std::unique_ptr<ITextTransfer> MakeAccountTransfer() {
+  return std::make_unique<TAccountTransfer>();
+}
+
+}  // namespace velmora
