@@ -1,17 +1,123 @@
 // THTTPSend: request text, connection reuse and the answer reader over the socket seam.
 #include "net/HTTPSend.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "net/HTTPAnswer.h"
+#include "net/HTTPRequest.h"
+
 namespace velmora {
 
 THTTPSend::THTTPSend() = default;
-THTTPSend::~THTTPSend() = default;
-bool THTTPSend::HTTPMethod(const std::string&, const std::string&) {
-  return false;
+
+THTTPSend::~THTTPSend() {
+  CloseConnection();
 }
-void THTTPSend::Abort() {}
-void THTTPSend::ClearAbort() {}
+
+bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
+  bool completed = Exchange(method, url);
+  if (!completed)
+    CloseConnection();
+  return completed;
+}
+
+void THTTPSend::Abort() {
+  FSock.Abort();
+}
+
+void THTTPSend::ClearAbort() {
+  FSock.ClearAbort();
+}
+
 int64_t THTTPSend::HeaderBlockLength() const {
-  return 0;
+  if (ResultLine.empty())
+    return 0;
+  int64_t length = static_cast<int64_t>(ResultLine.size()) + 2 + 2;
+  for (const std::string& line : Headers)
+    length += static_cast<int64_t>(line.size()) + 2;
+  return length;
+}
+
+bool THTTPSend::Exchange(const std::string& method, const std::string& url) {
+  ResultLine.clear();
+  Headers.clear();
+  ResultCode = 0;
+  MimeType.clear();
+  std::string body = std::move(Document);
+  Document.clear();
+  if (FSock.AbortRequested())
+    return false;
+
+  http::TURL target = http::ParseURL(url);
+  if (target.Scheme != "http")
+    return false;  // no TLS: https fails like an unreachable host
+  if (!CanReuse(target.Host, target.Port)) {
+    CloseConnection();
+    if (!OpenConnection(target.Host, target.Port))
+      return false;
+  }
+
+  http::TRequestSettings settings{Protocol,  UserAgent, KeepAliveTimeout,
+                                  KeepAlive, &Cookies,  body.size()};
+  std::string request = http::BuildRequest(method, target, settings) + body;
+  if (!FSock.SendAll(request.data(), request.size(), Timeout))
+    return false;
+  Status(THookSocketReason::WriteCount, static_cast<int64_t>(request.size()));
+  if (FSock.AbortRequested())
+    return false;
+
+  std::string upper = method;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  http::THTTPAnswer answer;
+  FReader->SetTimeout(Timeout);
+  bool completed = http::ReadAnswer(*FReader, upper == "HEAD", answer);
+  ResultLine = std::move(answer.ResultLine);
+  Headers = std::move(answer.Headers);
+  ResultCode = answer.ResultCode;
+  MimeType = std::move(answer.MimeType);
+  http::StoreCookies(Headers, Cookies);
+  if (!completed || FSock.AbortRequested())
+    return false;
+  Document = std::move(answer.Body);
+  if (answer.CloseConnection || Protocol != "1.1")
+    CloseConnection();
+  return true;
+}
+
+bool THTTPSend::CanReuse(const std::string& host, const std::string& port) {
+  // A connection the server has closed, or one with unread bytes, reads as pending.
+  return FSock.Connected() && FReader && host == FConnectedHost && port == FConnectedPort &&
+         FReader->Buffered() == 0 && !FSock.CanReadNow();
+}
+
+bool THTTPSend::OpenConnection(const std::string& host, const std::string& port) {
+  if (!FSock.Connect(host, port))
+    return false;
+  ++FConnectionCount;
+  FConnectedHost = host;
+  FConnectedPort = port;
+  FReader = std::make_unique<http::TBufferedReader>(FSock, Timeout, [this](size_t count) {
+    Status(THookSocketReason::ReadCount, static_cast<int64_t>(count));
+    return !FSock.AbortRequested();
+  });
+  Status(THookSocketReason::Connect, 0);
+  return !FSock.AbortRequested();
+}
+
+void THTTPSend::CloseConnection() {
+  FSock.Close();
+  FReader.reset();
+  FConnectedHost.clear();
+  FConnectedPort.clear();
+}
+
+void THTTPSend::Status(THookSocketReason reason, int64_t count) {
+  if (!OnStatus)
+    return;
+  OnStatus(this, reason,
+           reason == THookSocketReason::Connect ? std::string() : std::to_string(count));
 }
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,10 @@
 #include "net/TcpSocket.h"
 
 namespace velmora {
+
+namespace http {
+class TBufferedReader;
+}
 
 constexpr int kDefaultReadTimeoutMs = 90000;
 // Answers larger than this fail: no update comes near it, and a broken or hostile server
@@ -72,14 +77,15 @@ class THTTPSend {
  private:
   bool Exchange(const std::string& method, const std::string& url);
   bool OpenConnection(const std::string& host, const std::string& port);
+  bool CanReuse(const std::string& host, const std::string& port);
+  void CloseConnection();
   void Status(THookSocketReason reason, int64_t count);
 
   TTcpSocket FSock;
+  std::unique_ptr<http::TBufferedReader> FReader;  // of the open connection
   std::string FConnectedHost;
   std::string FConnectedPort;
-  std::string FPending;  // bytes read past the last answer
   int FConnectionCount = 0;
-  friend class THTTPSendReader;
 };
 
 }  // namespace velmora

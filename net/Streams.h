@@ -41,6 +41,8 @@ class TFileStream : public TStream {
   TFileStream& operator=(const TFileStream&) = delete;
 
   bool Open() const;
+  // Drops everything written so far.
+  void Truncate();
   // The system's description of why the file could not be created.
   const std::wstring& Error() const { return FError; }
 

@@ -1,33 +1,265 @@
-// TSynDownload: transfers over the helper's persistent client, each preceded by a HEAD size query.
+// TSynDownload: transfers over the helper's persistent client, each preceded by a HEAD size
+// query on a client of its own, with progress counted from the socket's read notifications.
 #include "net/SynDownload.h"
+
+#include <cctype>
+#include <limits>
+
+#include "net/AnsiText.h"
+#include "net/MessagePump.h"
 
 namespace velmora {
 
-EFCreateError::EFCreateError(const std::wstring& message)
-    : std::runtime_error("Cannot create file"), FMessage(message) {}
+namespace {
 
-TSynDownload::TSynDownload() : FHTTP(std::make_unique<THTTPSend>()) {}
-TSynDownload::~TSynDownload() = default;
+constexpr const char* kBrowserAgent =
+    "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:19.0) Gecko/20100101 Firefox/19.0";
 
-std::wstring TSynDownload::URLToString(const std::wstring&) {
-  return {};
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
 }
-void TSynDownload::URLToStream(const std::wstring&, TStream& Stream) {
+
+// A decimal integer after optional leading blanks; -1 when the text is anything else.
+int64_t ParseSizeValue(const std::string& text) {
+  size_t i = text.find_first_not_of(' ');
+  if (i == std::string::npos)
+    return -1;
+  bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+')
+    ++i;
+  if (i == text.size())
+    return -1;
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9')
+      return -1;
+    if (value > (std::numeric_limits<int64_t>::max() - 9) / 10)
+      return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+// "Content-Length" of a header list read as name=value pairs: the first colon of a line
+// becomes "=" unless an "=" stands before it.
+int64_t ContentLengthValue(const std::vector<std::string>& headers) {
+  for (const std::string& line : headers) {
+    size_t colon = line.find(':');
+    size_t equals = line.find('=');
+    size_t split = equals < colon ? equals : colon;
+    if (split == std::string::npos)
+      continue;
+    if (EqualNoCase(line.substr(0, split), "Content-Length")) {
+      return ParseSizeValue(line.substr(split + 1));
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+EFCreateError::EFCreateError(const std::wstring& message)
+    : std::runtime_error(http::ToAnsi(message)), FMessage(message) {}
+
+void PrepareRequest(THTTPSend& HTTP) {
+  HTTP.Document.clear();
+  HTTP.Headers.clear();
+  HTTP.Protocol = "1.1";
+  HTTP.UserAgent = kBrowserAgent;
+}
+
+TSynDownload::TSynDownload() : FHTTP(std::make_unique<THTTPSend>()) {
+  FHTTP->OnStatus = [this](THTTPSend* Sender, THookSocketReason Reason, const std::string& Value) {
+    SockStatus(Sender, Reason, Value);
+  };
+}
+
+TSynDownload::~TSynDownload() {
+  FHTTP->Abort();
+}
+
+void TSynDownload::SetReadTimeout(int ms) {
+  FReadTimeout = ms;
+  FHTTP->Timeout = ms;
+}
+
+std::wstring TSynDownload::URLToString(const std::wstring& URL) {
+  TMemoryStream body;
+  DoDownload(URL, body);
+  return http::FromAnsi(body.Data());
+}
+
+void TSynDownload::URLToStream(const std::wstring& URL, TStream& Stream) {
+  DoDownload(URL, Stream);
   Stream.SetPosition(0);
 }
-void TSynDownload::URLToFile(const std::wstring&, const std::wstring&) {}
-bool TSynDownload::PostURL(const std::wstring&) {
-  return false;
+
+void TSynDownload::URLToFile(const std::wstring& URL, const std::wstring& Filename) {
+  TFileStream file(Filename);
+  if (!file.Open()) {
+    throw EFCreateError(L"Cannot create file \"" + FullFileName(Filename) + L"\". " + file.Error());
+  }
+  // A file that could not be written whole is left empty, like after a failed exchange.
+  if (!DoDownload(URL, file))
+    file.Truncate();
 }
-int64_t TSynDownload::GetSize(const std::wstring&) {
-  return -1;
+
+bool TSynDownload::PostURL(const std::wstring& URL) {
+  return DoPost(URL);
 }
-int64_t TSynDownload::GetSize2(const std::wstring&) {
-  return -1;
+
+bool TSynDownload::DoDownload(const std::wstring& URL, TStream& Target) {
+  StartTransfer(URL);
+  bool completed = RunExchange(*FHTTP, "GET", http::ToAnsi(URL));
+  if (completed) {
+    std::string body = std::move(FHTTP->Document);
+    FHTTP->Document = std::string();
+    completed = Target.Write(body.data(), body.size());
+  }
+  FinishTransfer();
+  return completed;
 }
+
+bool TSynDownload::DoPost(const std::wstring& URL) {
+  StartTransfer(URL);
+  bool completed = RunExchange(*FHTTP, "POST", http::ToAnsi(URL));
+  FinishTransfer();
+  return completed;
+}
+
+void TSynDownload::StartTransfer(const std::wstring& URL) {
+  FDownload = 0;
+  FPercent = 0;
+  FPause = false;
+  FAbort = false;
+  FAborted = false;
+  FMaxSize = GetSize2(URL);
+  if (FMaxSize > 0)
+    SetProgress(0, FMaxSize);
+  if (FOnPercent)
+    FOnPercent(this, FPercent);
+  PrepareRequest(*FHTTP);
+}
+
+void TSynDownload::FinishTransfer() {
+  if (FPB)
+    SetProgress(FPB->Max(), FPB->Max());
+}
+
+bool TSynDownload::RunExchange(THTTPSend& client, const std::string& method,
+                               const std::string& url) {
+  {
+    std::lock_guard lock(FCancelLock);
+    if (FCancelled)
+      return false;
+    client.ClearAbort();
+    FActive = &client;
+  }
+  bool completed = client.HTTPMethod(method, url);
+  std::lock_guard lock(FCancelLock);
+  FActive = nullptr;
+  return completed;
+}
+
+bool TSynDownload::HeadQuery(THTTPSend& client, const std::wstring& URL) {
+  client.Timeout = FReadTimeout;
+  return RunExchange(client, "HEAD", http::ToAnsi(URL));
+}
+
+int64_t TSynDownload::GetSize2(const std::wstring& URL) {
+  FMaxSize = -1;
+  int64_t result = -1;
+  THTTPSend client;
+  if (HeadQuery(client, URL)) {
+    int64_t length = ContentLengthValue(client.Headers);
+    if (length >= 0) {
+      result = length + client.HeaderBlockLength();
+      FMaxSize = result;
+    }
+  }
+  return result;
+}
+
+int64_t TSynDownload::GetSize(const std::wstring& URL) {
+  FMaxSize = -1;
+  int64_t result = -1;
+  THTTPSend client;
+  if (HeadQuery(client, URL)) {
+    std::vector<std::string> lines{client.ResultLine};
+    lines.insert(lines.end(), client.Headers.begin(), client.Headers.end());
+    for (const std::string& line : lines) {
+      std::string lower = line;
+      for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower.find("content-length") == std::string::npos)
+        continue;
+      std::string digits;
+      for (char c : line) {
+        if (c >= '0' && c <= '9')
+          digits += c;
+      }
+      int64_t length = ParseSizeValue(digits);
+      if (length < 0)
+        throw EConvertError("'" + digits + "' is not a valid integer value");
+      result = length + client.HeaderBlockLength();
+      FMaxSize = result;
+      break;
+    }
+  }
+  return result;
+}
+
 void TSynDownload::Cancel() {
   std::lock_guard lock(FCancelLock);
   FCancelled = true;
+  if (FActive)
+    FActive->Abort();
+}
+
+void TSynDownload::SetProgress(int64_t position, int64_t maximum) {
+  if (!FPB)
+    return;
+  // The bar takes 32-bit values: the low 32 bits of the counters.
+  if (maximum != -1)
+    FPB->SetMax(static_cast<int32_t>(maximum));
+  if (position != -1)
+    FPB->SetPosition(static_cast<int32_t>(position));
+  http::ProcessPendingMessages();
+}
+
+void TSynDownload::SockStatus(THTTPSend*, THookSocketReason Reason, const std::string& Value) {
+  if (FPause) {
+    http::ProcessPendingMessages();
+    return;
+  }
+  if (FAbort) {
+    SetProgress(0, 0);
+    FHTTP->Abort();
+    FAborted = true;
+    FAbort = false;
+    return;
+  }
+  if (Reason != THookSocketReason::ReadCount)
+    return;
+  FDownload += ParseSizeValue(Value);
+  if (FMaxSize > 0) {
+    double exact = static_cast<double>(FDownload) / static_cast<double>(FMaxSize) * 100;
+    int32_t percent = exact >= std::numeric_limits<int32_t>::max()
+                          ? std::numeric_limits<int32_t>::max()
+                          : static_cast<int32_t>(exact);
+    SetProgress(FDownload, FMaxSize);
+    if (FOnPercent && percent != FPercent)
+      FOnPercent(this, percent);
+    FPercent = static_cast<int8_t>(percent);
+  }
+  http::ProcessPendingMessages();
 }
 
 }  // namespace velmora

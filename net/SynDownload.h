@@ -44,6 +44,10 @@ class EConvertError : public std::runtime_error {
   explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// Readies a client for the next GET or POST: no body, no header lines, protocol "1.1" and a
+// browser's User-Agent. Cookies, the open connection and the time-out stay.
+void PrepareRequest(THTTPSend& HTTP);
+
 class TSynDownload {
  public:
   TSynDownload();
@@ -85,12 +89,13 @@ class TSynDownload {
   // The persistent client of every GET and POST (its connection and cookies carry over).
   THTTPSend& HTTP() { return *FHTTP; }
   // Read time-out in ms of every exchange, the size queries' included (90 000 by default).
-  void SetReadTimeout(int ms) { FReadTimeout = ms; }
+  void SetReadTimeout(int ms);
 
  private:
   bool DoDownload(const std::wstring& URL, TStream& Target);
   bool DoPost(const std::wstring& URL);
-  void ResetTransfer(const std::wstring& URL);
+  void StartTransfer(const std::wstring& URL);
+  void FinishTransfer();
   bool RunExchange(THTTPSend& client, const std::string& method, const std::string& url);
   bool HeadQuery(THTTPSend& client, const std::wstring& URL);
   void SetProgress(int64_t position, int64_t maximum);

@@ -32,7 +32,8 @@ class TTcpSocket : public IByteSource {
   // Resolves host (IPv4) and connects; waits as long as the system does unless aborted.
   bool Connect(const std::string& host, const std::string& port);
   bool Connected() const;
-  bool SendAll(const char* data, size_t size);
+  // Sends everything, each wait for room limited to timeoutMs.
+  bool SendAll(const char* data, size_t size, int timeoutMs);
   TRecvResult Recv(char* buffer, size_t size, int timeoutMs, size_t& received) override;
   // True when a read would not block: bytes waiting, or the peer has closed or reset.
   bool CanReadNow();

@@ -1,0 +1,71 @@
+// Reads one HTTP answer from a byte source: status line, header lines and the body framed by
+// chunks, a length or the end of the connection. In-memory sources make it testable and fuzzable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/HTTPSend.h"
+#include "net/TcpSocket.h"
+
+namespace velmora::http {
+
+// Limits a broken or hostile server meets: one line, the whole header part.
+constexpr size_t kMaxLineBytes = 64 * 1024;
+constexpr int64_t kMaxHeaderBytes = 1 << 20;
+
+enum class TReadStatus { Ok, Closed, Failed };
+
+// A byte source behind a buffer; reports every receive to a hook that may stop the reading.
+class TBufferedReader {
+ public:
+  using TReadHook = std::function<bool(size_t count)>;
+
+  TBufferedReader(IByteSource& source, int timeoutMs, TReadHook hook);
+
+  // A line without its LF and an optional CR before it. Closed: the source ended first (what
+  // came of the line stays in line).
+  TReadStatus ReadLine(std::string& line);
+  // Appends exactly count bytes to into.
+  TReadStatus ReadExact(std::string& into, size_t count);
+  // Appends until the source closes (Ok then), failing past limit bytes.
+  TReadStatus ReadToClose(std::string& into, int64_t limit);
+
+  void SetTimeout(int timeoutMs) { FTimeoutMs = timeoutMs; }
+  // Bytes received but not read yet (sent past the last answer).
+  size_t Buffered() const { return FEnd - FBegin; }
+  // Bytes taken from the source so far.
+  int64_t Received() const { return FReceived; }
+
+ private:
+  TReadStatus Fill();
+  TReadStatus Receive(char* into, size_t size, size_t& received);
+
+  IByteSource& FSource;
+  int FTimeoutMs;
+  TReadHook FHook;
+  std::vector<char> FBuffer;
+  size_t FBegin = 0;
+  size_t FEnd = 0;
+  int64_t FReceived = 0;
+};
+
+struct THTTPAnswer {
+  std::string ResultLine;            // empty for an answer without header
+  std::vector<std::string> Headers;  // header lines as received
+  int ResultCode = 0;
+  std::string MimeType;
+  std::string Body;
+  bool CloseConnection = false;  // the server closes it, or asked for it with "Connection: close"
+};
+
+// Reads the answer to a request; true when it came complete. A truncated or oversized body,
+// a broken chunk size line or a failed read make it false.
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer);
+
+// Every "Set-Cookie:" line stored into cookies, a cookie of the same name replaced.
+void StoreCookies(const std::vector<std::string>& headers, std::vector<TCookie>& cookies);
+
+}  // namespace velmora::http

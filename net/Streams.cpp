@@ -1,0 +1,21 @@
+// The in-memory stream; the file stream lives with the platform code.
+#include "net/Streams.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+bool TMemoryStream::Write(const char* data, size_t size) {
+  auto end = static_cast<size_t>(FPosition) + size;
+  if (end > FData.size())
+    FData.resize(end);
+  std::copy_n(data, size, FData.begin() + FPosition);
+  FPosition = static_cast<int64_t>(end);
+  return true;
+}
+
+void TMemoryStream::SetPosition(int64_t position) {
+  FPosition = std::clamp<int64_t>(position, 0, static_cast<int64_t>(FData.size()));
+}
+
+}  // namespace velmora
