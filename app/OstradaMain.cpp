@@ -17,24 +17,22 @@ namespace {
 
 constexpr wchar_t kMutexName[] = L"brannockconnector";
 
-// Runs the message loop until the main window closes; dialog keys (Tab, arrows) move the
-// focus between the controls of whichever top-level window has it.
-int RunMessageLoop() {
+// Runs the message loop until the main window closes.
+void RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    if (root != nullptr && IsDialogMessageW(root, &message)) {
+    if (velmora::IsMainFormDialogMessage(message)) {
       continue;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return 0;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  using namespace velmora;
   using namespace velmora::app;
 
   // Before any window exists: a relaunch must leave no trace on the screen.
@@ -44,12 +42,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   }
   std::wstring privilegeError;
   if (!EnableDebugPrivilege(true, &privilegeError) && !privilegeError.empty()) {
-    MessageBoxW(nullptr, privilegeError.c_str(), velmora::kApplicationTitle,
+    MessageBoxW(nullptr, privilegeError.c_str(), kApplicationTitle,
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
     return 1;
   }
 
-  velmora::LoadExeVersion();
+  LoadExeVersion();
 
   TSingleInstance instanceLock(kMutexName);
   if (instanceLock.AlreadyRunning()) {

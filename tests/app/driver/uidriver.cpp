@@ -1,0 +1,525 @@
+// uidriver: drives the running Ostrada.exe from outside for the end-to-end tests. Finds the
+// main window by its title and the controls by their IDC_ IDs, reads and changes them, and
+// captures what the screen shows. One subcommand per run; exit code 0 on success.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/resource.h"
+
+namespace {
+
+constexpr wchar_t kTitle[] = L"Velmora Connector";
+constexpr wchar_t kMainClass[] = L"TfrmMain";
+constexpr UINT kSendTimeoutMs = 5000;
+
+struct TNamedId {
+  const wchar_t* Name;
+  int Id;
+};
+
+#define VELMORA_ID(name) \
+  { L## #name, IDC_##name }
+const TNamedId kIds[] = {
+    VELMORA_ID(pc),
+    VELMORA_ID(tsConnect),
+    VELMORA_ID(tsLog),
+    VELMORA_ID(tsSettings),
+    VELMORA_ID(tsHelp),
+    VELMORA_ID(pMainInfo),
+    VELMORA_ID(imgMainLogo),
+    VELMORA_ID(lbContract),
+    VELMORA_ID(lbContractInfo),
+    VELMORA_ID(lbFIO),
+    VELMORA_ID(lbFIOInfo),
+    VELMORA_ID(lbTariff),
+    VELMORA_ID(lbTariffInfo),
+    VELMORA_ID(lbBalance),
+    VELMORA_ID(lbBalanceInfo),
+    VELMORA_ID(lbDieDate),
+    VELMORA_ID(lbDieDateInfo),
+    VELMORA_ID(lbContactInfoRight),
+    VELMORA_ID(lbContactInfoLeft),
+    VELMORA_ID(bRefresh),
+    VELMORA_ID(lbAccountLink),
+    VELMORA_ID(ebLogin),
+    VELMORA_ID(ebPassword),
+    VELMORA_ID(ebLoginRightButton),
+    VELMORA_ID(ebPasswordRightButton),
+    VELMORA_ID(cbSaveAuthData),
+    VELMORA_ID(cbHidePassword),
+    VELMORA_ID(bConnect),
+    VELMORA_ID(bDisconnect),
+    VELMORA_ID(mInfo),
+    VELMORA_ID(lbCopy),
+    VELMORA_ID(lbAutoConnect),
+    VELMORA_ID(cbAutoConnect),
+    VELMORA_ID(lbAutoReconnect),
+    VELMORA_ID(cbAutoReconnect),
+    VELMORA_ID(lblAutoUpdate),
+    VELMORA_ID(cbAutoUpdate),
+    VELMORA_ID(lbAutostart),
+    VELMORA_ID(cbAutostart),
+    VELMORA_ID(bApplySettings),
+    VELMORA_ID(catHelp),
+};
+#undef VELMORA_ID
+
+void Write(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  bytes += '\n';
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
+            &written, nullptr);
+}
+
+void Fail(const std::wstring& text) {
+  std::string bytes;
+  for (wchar_t c : text) {
+    bytes += c < 128 ? static_cast<char>(c) : '?';
+  }
+  std::fprintf(stderr, "uidriver: %s\n", bytes.c_str());
+}
+
+std::optional<int> ParseId(const std::wstring& text) {
+  for (const TNamedId& named : kIds) {
+    if (text == named.Name || text == std::wstring(L"IDC_") + named.Name) {
+      return named.Id;
+    }
+  }
+  wchar_t* end = nullptr;
+  const long value = std::wcstol(text.c_str(), &end, 10);
+  if (!text.empty() && end != nullptr && *end == 0) {
+    return static_cast<int>(value);
+  }
+  return std::nullopt;
+}
+
+struct TWindowSearch {
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectMainWindows(HWND window, LPARAM context) {
+  wchar_t className[64] = L"";
+  wchar_t title[64] = L"";
+  GetClassNameW(window, className, 64);
+  GetWindowTextW(window, title, 64);
+  if (std::wcscmp(className, kMainClass) == 0 && std::wcscmp(title, kTitle) == 0) {
+    reinterpret_cast<TWindowSearch*>(context)->Found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::vector<HWND> MainWindows() {
+  TWindowSearch search;
+  EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+HWND MainWindow() {
+  const std::vector<HWND> windows = MainWindows();
+  return windows.empty() ? nullptr : windows.front();
+}
+
+struct TControlSearch {
+  int Id;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchControl(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TControlSearch*>(context);
+  if (GetDlgCtrlID(window) == search->Id) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Controls sit on page windows; EnumChildWindows walks every descendant.
+HWND FindControl(HWND main, int id) {
+  TControlSearch search = {id, nullptr};
+  EnumChildWindows(main, MatchControl, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring ControlText(HWND control) {
+  const LRESULT length = Send(control, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied =
+      Send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(copied));
+  return text;
+}
+
+// Memory inside the program's process, for messages whose pointers the system does not carry
+// across processes (the tooltip's tool records).
+class TRemoteBuffer {
+ public:
+  TRemoteBuffer(HWND window, size_t size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    FProcess =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (FProcess != nullptr) {
+      FAddress = VirtualAllocEx(FProcess, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+  }
+  ~TRemoteBuffer() {
+    if (FAddress != nullptr) {
+      VirtualFreeEx(FProcess, FAddress, 0, MEM_RELEASE);
+    }
+    if (FProcess != nullptr) {
+      CloseHandle(FProcess);
+    }
+  }
+  TRemoteBuffer(const TRemoteBuffer&) = delete;
+  TRemoteBuffer& operator=(const TRemoteBuffer&) = delete;
+
+  bool Valid() const { return FAddress != nullptr; }
+  BYTE* Address() const { return static_cast<BYTE*>(FAddress); }
+  bool Write(size_t offset, const void* data, size_t size) {
+    return WriteProcessMemory(FProcess, Address() + offset, data, size, nullptr) != FALSE;
+  }
+  bool Read(size_t offset, void* data, size_t size) {
+    return ReadProcessMemory(FProcess, Address() + offset, data, size, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE FProcess = nullptr;
+  void* FAddress = nullptr;
+};
+
+struct TTooltipSearch {
+  DWORD ProcessId;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectTooltips(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TTooltipSearch*>(context);
+  wchar_t className[64] = L"";
+  GetClassNameW(window, className, 64);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == search->ProcessId && _wcsicmp(className, TOOLTIPS_CLASSW) == 0) {
+    search->Found.push_back(window);
+  }
+  return TRUE;
+}
+
+// The hint of a control: asks each tooltip of the program's process for the tool that the
+// control is registered as (by handle, under its parent).
+std::wstring ControlHint(HWND main, HWND control) {
+  TTooltipSearch search = {0, {}};
+  GetWindowThreadProcessId(main, &search.ProcessId);
+  EnumWindows(CollectTooltips, reinterpret_cast<LPARAM>(&search));
+  constexpr size_t kTextChars = 1024;
+  const size_t textOffset = (sizeof(TTTOOLINFOW) + 15) & ~size_t{15};
+  for (HWND tooltip : search.Found) {
+    TRemoteBuffer remote(tooltip, textOffset + kTextChars * sizeof(wchar_t));
+    if (!remote.Valid()) {
+      continue;
+    }
+    const std::vector<HWND> owners = {GetParent(control), main};
+    for (HWND owner : owners) {
+      TTTOOLINFOW info = {};
+      info.cbSize = sizeof(info);
+      info.hwnd = owner;
+      info.uId = reinterpret_cast<UINT_PTR>(control);
+      info.lpszText = reinterpret_cast<wchar_t*>(remote.Address() + textOffset);
+      const wchar_t empty = 0;
+      remote.Write(0, &info, sizeof(info));
+      remote.Write(textOffset, &empty, sizeof(empty));
+      Send(tooltip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote.Address()));
+      std::wstring text(kTextChars, L'\0');
+      remote.Read(textOffset, text.data(), kTextChars * sizeof(wchar_t));
+      text.resize(std::wcslen(text.c_str()));
+      if (!text.empty()) {
+        return text;
+      }
+    }
+  }
+  return L"";
+}
+
+// The screen's pixels of a rectangle (the program's windows are drawn on the display).
+struct TCapture {
+  int Width = 0;
+  int Height = 0;
+  std::vector<BYTE> Pixels;  // 32-bit BGRA rows, top-down
+};
+
+TCapture CaptureScreen(const RECT& rect) {
+  TCapture capture;
+  capture.Width = rect.right - rect.left;
+  capture.Height = rect.bottom - rect.top;
+  if (capture.Width <= 0 || capture.Height <= 0) {
+    return capture;
+  }
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = capture.Width;
+  info.bmiHeader.biHeight = -capture.Height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, capture.Width, capture.Height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const BYTE* first = static_cast<const BYTE*>(bits);
+    capture.Pixels.assign(first, first + static_cast<size_t>(capture.Width) * capture.Height * 4);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return capture;
+}
+
+// Which of the connect button's three images shows: a clearly green or red patch, else grey.
+std::wstring ImageColour(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  const TCapture capture = CaptureScreen(rect);
+  int green = 0;
+  int red = 0;
+  for (size_t i = 0; i + 3 < capture.Pixels.size(); i += 4) {
+    const int b = capture.Pixels[i];
+    const int g = capture.Pixels[i + 1];
+    const int r = capture.Pixels[i + 2];
+    if (g > 100 && g > r + 60 && g > b + 60) {
+      ++green;
+    } else if (r > 100 && r > g + 60 && r > b + 60) {
+      ++red;
+    }
+  }
+  constexpr int kPatch = 30;  // well below a 16 x 16 image, well above stray pixels
+  if (green >= kPatch && green >= red) {
+    return L"green";
+  }
+  if (red >= kPatch) {
+    return L"red";
+  }
+  return L"grey";
+}
+
+bool SaveBitmap(const std::wstring& path, const TCapture& capture) {
+  if (capture.Pixels.empty()) {
+    return false;
+  }
+  const int rowBytes = capture.Width * 3 + ((4 - capture.Width * 3 % 4) % 4);
+  const DWORD imageSize = static_cast<DWORD>(rowBytes) * capture.Height;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER header = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(header);
+  file.bfSize = file.bfOffBits + imageSize;
+  header.biSize = sizeof(header);
+  header.biWidth = capture.Width;
+  header.biHeight = capture.Height;  // bottom-up rows
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  header.biSizeImage = imageSize;
+  std::vector<BYTE> data(imageSize, 0);
+  for (int y = 0; y < capture.Height; ++y) {
+    const BYTE* source =
+        &capture.Pixels[static_cast<size_t>(capture.Height - 1 - y) * capture.Width * 4];
+    BYTE* target = &data[static_cast<size_t>(y) * rowBytes];
+    for (int x = 0; x < capture.Width; ++x) {
+      target[x * 3] = source[x * 4];
+      target[x * 3 + 1] = source[x * 4 + 1];
+      target[x * 3 + 2] = source[x * 4 + 2];
+    }
+  }
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = WriteFile(out, &file, sizeof(file), &written, nullptr) &&
+            WriteFile(out, &header, sizeof(header), &written, nullptr) &&
+            WriteFile(out, data.data(), imageSize, &written, nullptr);
+  CloseHandle(out);
+  return ok;
+}
+
+struct TResult {
+  bool Ok;
+  std::wstring Output;
+};
+
+TResult Error(const std::wstring& text) {
+  return {false, text};
+}
+
+// Runs one subcommand against the running program.
+TResult RunCommand(const std::vector<std::wstring>& args) {
+  const std::wstring& command = args[0];
+  if (command == L"windows") {
+    return {true, std::to_wstring(MainWindows().size())};
+  }
+  HWND main = MainWindow();
+  if (main == nullptr) {
+    return Error(L"no window titled Velmora Connector");
+  }
+  if (command == L"foreground") {
+    return {true, GetForegroundWindow() == main ? L"1" : L"0"};
+  }
+  if (command == L"window-visible") {
+    return {true, IsWindowVisible(main) && !IsIconic(main) ? L"1" : L"0"};
+  }
+  if (command == L"hide") {
+    ShowWindow(main, SW_HIDE);  // as if hidden to the tray
+    return {true, IsWindowVisible(main) ? L"1" : L"0"};
+  }
+  if (command == L"close") {
+    PostMessageW(main, WM_CLOSE, 0, 0);  // the title bar's close button
+    return {true, L"closed"};
+  }
+  if (command == L"screenshot") {
+    if (args.size() < 2) {
+      return Error(L"screenshot needs a file name");
+    }
+    HWND target = main;
+    if (args.size() >= 3) {
+      const std::optional<int> id = ParseId(args[2]);
+      target = id ? FindControl(main, *id) : nullptr;
+      if (target == nullptr) {
+        return Error(L"no control " + args[2]);
+      }
+    }
+    SetForegroundWindow(main);
+    RECT rect;
+    GetWindowRect(target, &rect);
+    return SaveBitmap(args[1], CaptureScreen(rect)) ? TResult{true, args[1]}
+                                                    : Error(L"cannot save " + args[1]);
+  }
+  if (args.size() < 2) {
+    return Error(command + L" needs a control");
+  }
+  const std::optional<int> id = ParseId(args[1]);
+  if (!id) {
+    return Error(L"unknown control " + args[1]);
+  }
+  HWND control = FindControl(main, *id);
+  if (control == nullptr) {
+    return Error(L"control not found: " + args[1]);
+  }
+  if (command == L"text") {
+    return {true, ControlText(control)};
+  }
+  if (command == L"enabled") {
+    return {true, IsWindowEnabled(control) ? L"1" : L"0"};
+  }
+  if (command == L"visible") {
+    return {true, IsWindowVisible(control) ? L"1" : L"0"};
+  }
+  if (command == L"combo") {
+    return {true, std::to_wstring(static_cast<int>(Send(control, CB_GETCURSEL, 0, 0)))};
+  }
+  if (command == L"checked") {
+    return {true, Send(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0"};
+  }
+  if (command == L"lines") {
+    return {true, std::to_wstring(static_cast<int>(Send(control, EM_GETLINECOUNT, 0, 0)))};
+  }
+  if (command == L"hint") {
+    return {true, ControlHint(main, control)};
+  }
+  if (command == L"image") {
+    SetForegroundWindow(main);
+    return {true, ImageColour(control)};
+  }
+  if (command == L"settext") {
+    const std::wstring text = args.size() >= 3 ? args[2] : L"";
+    // An edit answers WM_SETTEXT with its change notification, as typing would.
+    Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return {true, ControlText(control)};
+  }
+  if (command == L"click") {
+    if (!IsWindowEnabled(control) || !IsWindowVisible(control)) {
+      return Error(L"control is disabled or hidden: " + args[1]);
+    }
+    // Posted: a click that opens a modal box must not hold the driver.
+    PostMessageW(control, BM_CLICK, 0, 0);
+    return {true, L"clicked"};
+  }
+  if (command == L"select") {
+    // The page control: moving the focus to a tab selects it and notifies the window.
+    const int index = args.size() >= 3 ? _wtoi(args[2].c_str()) : 0;
+    Send(control, TCM_SETCURFOCUS, static_cast<WPARAM>(index), 0);
+    return {true, std::to_wstring(static_cast<int>(Send(control, TCM_GETCURSEL, 0, 0)))};
+  }
+  return Error(L"unknown command " + command);
+}
+
+constexpr wchar_t kUsage[] =
+    L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
+    L"  windows | foreground | window-visible | hide | close | screenshot FILE.bmp [CONTROL]\n"
+    L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
+    L"  settext CONTROL TEXT | click CONTROL | select pc INDEX\n"
+    L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
+    L"With --expect the read is repeated until it gives TEXT (exit 0) or the time runs out "
+    L"(exit 1, last reading printed); default 10000 ms.";
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::optional<std::wstring> expected;
+  DWORD timeoutMs = 0;
+  std::vector<std::wstring> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--expect" && i + 1 < argc) {
+      expected = argv[++i];
+    } else if (arg == L"--timeout" && i + 1 < argc) {
+      timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
+    } else {
+      args.push_back(arg);
+    }
+  }
+  if (args.empty()) {
+    Fail(kUsage);
+    return 2;
+  }
+  if (expected && timeoutMs == 0) {
+    timeoutMs = 10000;
+  }
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const TResult result = RunCommand(args);
+    const bool matched = result.Ok && (!expected || result.Output == *expected);
+    const bool timedOut = GetTickCount() - start >= timeoutMs;
+    if (matched || timedOut) {
+      if (result.Ok) {
+        Write(result.Output);
+      } else {
+        Fail(result.Output);
+      }
+      return matched ? 0 : 1;
+    }
+    Sleep(100);
+  }
+}

@@ -1,0 +1,253 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Ostrada.exe under Wine on Xvfb, with the stand-in dialer and
+the stand-in account server, driven through the UI driver by control IDs.
+
+Configuration comes from the environment (set by CTest): OSTRADA_EXE, UIDRIVER_EXE,
+RASDIAL_EXE, VELMORA_E2E_WORK (a folder of the build tree), VELMORA_ACCOUNT_HOST (must be
+127.0.0.1:PORT). Run one case with: ostrada_e2e.py OstradaEndToEnd.test_first_start"""
+
+import os
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from session import AccountServer, Display, Program, WineSession, windows_path  # noqa: E402
+
+SEPARATOR = "-" * 24
+DIAL_OF = 'Tarvolix {login} {password} '
+DEMO_ACCOUNT = ("demo|demo|0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
+                "активен|0|100 Мбит/с|100 Мбит/с|0|0\n")
+CLEAN_REGISTRY = ("[-HKEY_CURRENT_USER\\Software\\Norvenda]\r\n\r\n"
+                  "[-HKEY_CURRENT_USER\\Software\\velmora]\r\n\r\n")
+
+
+def saved_settings(login, password, auto_connect="1", auto_reconnect="1"):
+    return (CLEAN_REGISTRY +
+            "[HKEY_CURRENT_USER\\Software\\Norvenda\\LoginData]\r\n"
+            f'"Login"="{login}"\r\n"Password"="{password}"\r\n"Save"="1"\r\n\r\n'
+            "[HKEY_CURRENT_USER\\Software\\velmora]\r\n"
+            f'"AutoConnect"="{auto_connect}"\r\n"AutoReconnect"="{auto_reconnect}"\r\n\r\n')
+
+
+def config(name):
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest(f"{name} is not set")
+    return value
+
+
+WORK = None
+DISPLAY = None
+SESSION = None
+
+
+def setUpModule():
+    global WORK, DISPLAY, SESSION
+    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
+    if host != "127.0.0.1":
+        raise unittest.SkipTest("the program is not built for the loopback account server")
+    WORK = Path(config("VELMORA_E2E_WORK"))
+    (WORK / "screenshots").mkdir(parents=True, exist_ok=True)
+    DISPLAY = Display(WORK)
+    SESSION = WineSession(WORK, WORK / "wineprefix", DISPLAY.name, Path(config("UIDRIVER_EXE")),
+                          Path(config("RASDIAL_EXE")))
+    SESSION.port = int(port or 80)
+
+
+def tearDownModule():
+    if SESSION:
+        SESSION.stop()
+    if DISPLAY:
+        DISPLAY.stop()
+
+
+class OstradaEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.session = SESSION
+        accounts = WORK / "accounts.txt"
+        accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
+        self.server = AccountServer(WORK, SESSION.port, accounts)
+        self.addCleanup(self.server.stop)
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.stop()
+
+    # -- helpers ----------------------------------------------------------------------------
+
+    def start(self) -> Program:
+        program = Program(self.session, Path(config("OSTRADA_EXE")))
+        self.programs.append(program)
+        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
+        self.assertTrue(ok, f"the window did not appear (windows = {output})")
+        return program
+
+    def read(self, command, control=None):
+        args = (command,) if control is None else (command, control)
+        ok, output = self.session.drive(*args)
+        self.assertTrue(ok, f"uidriver {' '.join(args)} failed")
+        return output
+
+    def wait_for(self, command, control, expected, timeout_ms=15000):
+        ok, output = self.session.drive(command, control, expect=expected, timeout_ms=timeout_ms)
+        self.assertTrue(ok, f"{command} {control}: waited for {expected!r}, last {output!r}")
+
+    def screenshot(self, name):
+        path = WORK / "screenshots" / f"{name}.bmp"
+        self.session.drive("screenshot", windows_path(path))
+        return path
+
+    def wait_for_request(self, timeout) -> float:
+        """Seconds from the program's start to its first account query."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if "/connector/connector.php" in self.server.requests():
+                return time.monotonic() - self.programs[0].started
+            time.sleep(0.2)
+        self.fail("no account query reached the server")
+
+    def dials(self):
+        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
+                "/DISCONNECT" not in line.upper()]
+
+    # -- cases ------------------------------------------------------------------------------
+
+    def test_first_start(self):
+        """Empty registry: design captions and states, the phonebook written, and the first
+        line check about a second after start enabling the connect button."""
+        self.session.write_registry(CLEAN_REGISTRY)
+        self.session.reset_dialer("line = down\n")
+        for phonebook in (WORK / "wineprefix" / "drive_c").rglob("rasphone.pbk"):
+            phonebook.unlink()
+        self.start()
+        self.assertEqual(self.read("enabled", "bConnect"), "0", "connect enabled before any check")
+        self.assertEqual(self.read("text", "bConnect"), "Подключить")
+
+        captions = {
+            "lbContract": "Номер договора:", "lbTariff": "Тариф:", "lbBalance": "Баланс:",
+            "lbDieDate": "Дата отключения:", "lbFIO": "ФИО:", "lbAccountLink": "Личный кабинет",
+            "cbSaveAuthData": "Сохранить логин и пароль", "cbHidePassword": "Скрыть пароль",
+            "bDisconnect": "Отключить", "ebLogin": "", "ebPassword": "", "lbContractInfo": "",
+        }
+        for control, caption in captions.items():
+            with self.subTest(control=control):
+                self.assertIn(caption, self.read("text", control))
+        states = [("checked", "cbSaveAuthData", "0"), ("checked", "cbHidePassword", "1"),
+                  ("enabled", "bDisconnect", "0"), ("enabled", "bRefresh", "1"),
+                  ("combo", "cbAutoConnect", "0"), ("combo", "cbAutoReconnect", "0"),
+                  ("combo", "cbAutoUpdate", "1"), ("combo", "cbAutostart", "0"),
+                  ("visible", "cbAutostart", "0"), ("hint", "bRefresh", "Обновить информацию")]
+        for command, control, expected in states:
+            with self.subTest(command=command, control=control):
+                self.assertEqual(self.read(command, control), expected)
+
+        self.wait_for("enabled", "bConnect", "1", timeout_ms=10000)
+        self.assertEqual(self.read("text", "bConnect"), "Подключить")
+        self.assertEqual(self.read("enabled", "bDisconnect"), "0")
+        listings = [line for line in self.session.dialer_commands() if "Tarvolix" not in line]
+        self.assertTrue(listings, "no line check ran the dialer's listing")
+        self.assertTrue(listings[0].startswith('"') and listings[0].endswith('rasdial.exe" '),
+                        listings[0])
+
+        phonebook = self.session.phonebook()
+        self.assertIsNotNone(phonebook, "no rasphone.pbk in the prefix")
+        self.assertIn("[Tarvolix]", phonebook.read_text(encoding="ascii", errors="replace"))
+        self.assertNotIn("/connector/connector.php", self.server.requests())
+        self.assertIsNone(self.session.registry_value("HKCU\\Software\\Norvenda\\LoginData", "Login"))
+        self.screenshot("first-start")
+
+    def test_saved_credentials_connect_automatically(self):
+        """Saved login with automatic connection and reconnection: the account query about
+        7 s after start, an automatic dial, "Подключено" in green, the account shown."""
+        self.session.write_registry(saved_settings("demo", "demo"))
+        self.session.reset_dialer("account = demo demo\nline = up\n")
+        self.start()
+        self.assertEqual(self.read("text", "ebLogin"), "demo")
+        self.assertEqual(self.read("checked", "cbSaveAuthData"), "1")
+        self.assertEqual(self.read("combo", "cbAutoReconnect"), "1")
+
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        self.wait_for("enabled", "bDisconnect", "1", timeout_ms=15000)
+        self.assertEqual(self.read("enabled", "bConnect"), "0")
+        self.wait_for("image", "bConnect", "green", timeout_ms=5000)
+        self.assertEqual(len(self.dials()), 1, self.session.dialer_commands())
+        self.assertTrue(self.dials()[0].endswith(DIAL_OF.format(login="demo", password="demo")))
+
+        delay = self.wait_for_request(timeout=30)
+        self.assertGreaterEqual(delay, 6.0, "account query before the 7 s delay")
+        self.assertLessEqual(delay, 16.0, "account query long after the 7 s delay")
+        shown = {"lbContractInfo": "100512", "lbTariffInfo": "Домашний 100",
+                 "lbBalanceInfo": "412.50", "lbDieDateInfo": "15.01.2027",
+                 "lbFIOInfo": "Смирнова Анна Петровна"}
+        for control, text in shown.items():
+            with self.subTest(control=control):
+                self.wait_for("text", control, text, timeout_ms=10000)
+                self.assertEqual(self.read("hint", control), text)
+        self.screenshot("connected")
+
+    def test_wrong_password_three_attempts_then_pause(self):
+        """Three automatic dials that the dialer refuses (691), then the pause: the button
+        enabled in red and no fourth dial at the next line check; the log holds the dialer's
+        text and the separator."""
+        self.session.write_registry(saved_settings("demo", "wrong"))
+        self.session.reset_dialer("account = demo demo\nline = up\n")
+        self.start()
+        deadline = time.monotonic() + 60
+        while len(self.dials()) < 3 and time.monotonic() < deadline:
+            time.sleep(0.5)
+        self.assertEqual(len(self.dials()), 3, self.session.dialer_commands())
+        self.wait_for("enabled", "bConnect", "1", timeout_ms=20000)
+        self.assertEqual(self.read("text", "bConnect"), "Подключить")
+        self.assertEqual(self.read("image", "bConnect"), "red")
+        self.assertEqual(self.read("enabled", "bDisconnect"), "0")
+        log = self.read("text", "mInfo")
+        self.assertIn("691", log)
+        self.assertIn(SEPARATOR, log)
+        self.screenshot("paused-after-three-attempts")
+
+        # The next line check (20 s later) finds the line down again: still no dial.
+        time.sleep(25)
+        self.assertEqual(len(self.dials()), 3, self.session.dialer_commands())
+        self.assertEqual(self.read("enabled", "bConnect"), "1")
+
+    def test_hang_up_by_hand(self):
+        """Connected at start; "Отключить" hangs up through the dialer and the page returns
+        to "Подключить" with the hang-up's output in the log."""
+        self.session.write_registry(saved_settings("demo", "demo", auto_connect="0",
+                                                   auto_reconnect="0"))
+        self.session.reset_dialer("account = demo demo\nline = up\n", connected=["Tarvolix"])
+        self.start()
+        self.wait_for("enabled", "bDisconnect", "1", timeout_ms=15000)
+        self.assertEqual(self.read("text", "bConnect"), "Подключено")
+        ok, output = self.session.drive("click", "bDisconnect")
+        self.assertTrue(ok, output)
+        self.wait_for("enabled", "bConnect", "1", timeout_ms=15000)
+        self.assertEqual(self.read("text", "bConnect"), "Подключить")
+        self.assertEqual(self.read("enabled", "bDisconnect"), "0")
+        hangups = [line for line in self.session.dialer_commands() if "/DISCONNECT" in line.upper()]
+        self.assertEqual(len(hangups), 1, self.session.dialer_commands())
+        self.assertTrue(self.read("text", "mInfo").strip(), "the hang-up's output is not logged")
+        self.assertEqual(self.dials(), [])
+
+    def test_second_start_shows_first_window_and_ends(self):
+        """A second start while the first runs hidden: the first window comes back, the
+        second process ends with exit code 0 and never shows a window of its own."""
+        self.session.write_registry(CLEAN_REGISTRY)
+        self.session.reset_dialer("line = down\n")
+        self.start()
+        self.assertEqual(self.session.drive("hide")[1], "0")
+        second = Program(self.session, Path(config("OSTRADA_EXE")))
+        self.programs.append(second)
+        self.assertEqual(second.wait(timeout=30), 0)
+        self.assertEqual(self.read("windows"), "1")
+        ok, output = self.session.drive("window-visible", expect="1", timeout_ms=10000)
+        self.assertTrue(ok, "the first window was not shown again")
+        self.assertIsNone(self.programs[0].process.poll(), "the first instance ended")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,174 @@
+"""A Wine session for the end-to-end runs of Ostrada.exe: Xvfb display, the suite's own Wine
+prefix with the stand-in dialer, the stand-in account server on loopback, the UI driver, and
+the program itself. Everything started here is ended here."""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[3]
+WINE_ENV = {
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    "LC_ALL": "ru_RU.UTF-8",
+}
+
+
+def windows_path(path: Path) -> str:
+    """The Z: drive of every Wine prefix maps the Unix root."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Display:
+    """An Xvfb server on a display number it picks itself."""
+
+    def __init__(self, work: Path):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(work / "xvfb.log", "wb"))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start (see xvfb.log)")
+        self.name = ":" + number
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
+class AccountServer:
+    """The stand-in account server with one accounts file, logging every request."""
+
+    def __init__(self, work: Path, port: int, accounts: Path):
+        self.log = work / "account-requests.log"
+        self.log.unlink(missing_ok=True)
+        ready = work / "account-ready"
+        ready.unlink(missing_ok=True)
+        self.process = subprocess.Popen(
+            ["python3", str(REPO / "tools/account_server/account_server.py"), "--port", str(port),
+             "--accounts", str(accounts), "--log", str(self.log), "--ready-file", str(ready)],
+            stdout=subprocess.DEVNULL, stderr=open(work / "account-server.err", "wb"))
+        deadline = time.monotonic() + 15
+        while not ready.exists():
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                self.stop()
+                raise RuntimeError("account server did not start (see account-server.err)")
+            time.sleep(0.1)
+
+    def requests(self) -> str:
+        return self.log.read_bytes().decode("cp1251", "replace") if self.log.exists() else ""
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+
+
+class WineSession:
+    """The suite's Wine prefix on a display, with the stand-in dialer's folder."""
+
+    def __init__(self, work: Path, prefix: Path, display: str, driver: Path, rasdial: Path):
+        self.work = work
+        self.prefix = prefix
+        self.driver = driver
+        self.dialer_dir = work / "rasdial"
+        self.env = dict(os.environ, **WINE_ENV, WINEPREFIX=str(prefix), DISPLAY=display,
+                        VELMORA_RASDIAL_DIR=windows_path(self.dialer_dir) + "\\")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        subprocess.run([str(REPO / "scripts/wine-prefix"), str(prefix), str(rasdial)], env=self.env,
+                       check=True, timeout=300, stdout=subprocess.DEVNULL)
+
+    def wine(self, *args, timeout=60, check=True) -> subprocess.CompletedProcess:
+        return subprocess.run(["wine", *map(str, args)], env=self.env, capture_output=True,
+                              timeout=timeout, check=check)
+
+    def reset_dialer(self, scenario: str, connected=()):
+        shutil.rmtree(self.dialer_dir, ignore_errors=True)
+        self.dialer_dir.mkdir(parents=True)
+        (self.dialer_dir / "scenario.txt").write_text(scenario, encoding="utf-8")
+        if connected:
+            (self.dialer_dir / "state.txt").write_bytes(
+                "".join(name + "\r\n" for name in connected).encode("utf-8"))
+
+    def dialer_commands(self) -> list:
+        log = self.dialer_dir / "commands.log"
+        return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+
+    def write_registry(self, text: str):
+        """Imports a .reg text (deletions with [-KEY] included) into the prefix."""
+        reg = self.work / "import.reg"
+        reg.write_text("Windows Registry Editor Version 5.00\r\n\r\n" + text, encoding="utf-16")
+        self.wine("regedit", "/S", windows_path(reg))
+
+    def registry_value(self, key: str, name: str):
+        result = self.wine("reg", "query", key, "/v", name, check=False)
+        if result.returncode != 0:
+            return None
+        for line in result.stdout.decode("utf-8", "replace").splitlines():
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
+                return parts[2] if len(parts) == 3 else ""
+        return None
+
+    def phonebook(self):
+        found = list((self.prefix / "drive_c").rglob("rasphone.pbk"))
+        return found[0] if found else None
+
+    def drive(self, *args, expect=None, timeout_ms=None) -> tuple:
+        """Runs the UI driver once; returns (succeeded, output)."""
+        command = [str(self.driver)]
+        if expect is not None:
+            command += ["--expect", expect]
+        if timeout_ms is not None:
+            command += ["--timeout", str(timeout_ms)]
+        budget = (timeout_ms or 0) / 1000 + 60
+        result = self.wine(*command, *args, timeout=budget, check=False)
+        output = result.stdout.decode("utf-8", "replace").rstrip("\r\n")
+        return result.returncode == 0, output
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+
+
+class Program:
+    """One run of Ostrada.exe in the session."""
+
+    def __init__(self, session: WineSession, exe: Path):
+        self.session = session
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(["wine", str(exe)], env=session.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        start_new_session=True)
+
+    def wait(self, timeout) -> int:
+        return self.process.wait(timeout)
+
+    def stop(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait(10)
+
+
+def free_port_available(port: int) -> bool:
+    with socket.socket() as probe:
+        probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            probe.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
