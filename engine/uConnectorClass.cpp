@@ -2,6 +2,7 @@
 // properties and locks, and the cooperative stop of all of them.
 #include "engine/uConnectorClass.h"
 
+#include <mutex>
 #include <utility>
 
 #include "engine/AccountInfo.h"
@@ -36,6 +37,10 @@ class TFinally {
  private:
   TAction FAction;
 };
+
+// Taken by a dial or hang-up from leaving csDial until its closing code is posted, and by the
+// next run before its first post: the window then learns of the runs in the order they ran.
+std::mutex DialPostOrder;
 
 std::wstring DialerPath(std::wstring winDir) {
   if (winDir.empty() || winDir.back() != L'\\')
@@ -161,12 +166,16 @@ uint32_t DialThreadProc(TConnector* self) {
   TFinally closing([self] {
     CloseThreadHandle(self->FThreadDial.exchange(0));
     self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
+    std::lock_guard order(DialPostOrder);
     csDial.Leave();
     self->Post(cnDialDone);
   });
   self->FNextPingCheck.store(kHoldOff);
   self->FBuffer.clear();
-  self->Post(cnDialStarted);
+  {
+    std::lock_guard order(DialPostOrder);
+    self->Post(cnDialStarted);
+  }
   std::wstring login;
   std::wstring password;
   {
@@ -174,6 +183,9 @@ uint32_t DialThreadProc(TConnector* self) {
     login = self->FLogin;
     password = self->FPassword;
   }
+  // A run that got csDial only because the connector is going away starts no dialer.
+  if (self->FStop.IsSet())
+    return 0;
   if (!RunRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, login, password, self->FBuffer,
                    &self->FStop)) {
     self->Post(cnHangUp);
@@ -186,11 +198,15 @@ uint32_t BreakLineThreadProc(TConnector* self) {
   TFinally closing([self] {
     CloseThreadHandle(self->FThreadBreakLine.exchange(0));
     self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
+    std::lock_guard order(DialPostOrder);
     csDial.Leave();
     self->Post(cnHangUp);
   });
   self->FNextPingCheck.store(kHoldOff);
   self->FBuffer.clear();
+  // Destroying the connector never hangs up the line, not even a hang-up still waiting.
+  if (self->FStop.IsSet())
+    return 0;
   EndRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, self->FBuffer, &self->FStop);
   return 0;
 }
