@@ -1,0 +1,60 @@
+// Holds a file open the way another process running it would: no sharing on Windows, an
+// exclusive lock elsewhere.
+#pragma once
+
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace velmora::test {
+
+class TFileLock {
+ public:
+  explicit TFileLock(const std::filesystem::path& file) {
+#ifdef _WIN32
+    FHandle = CreateFileW(file.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    FFd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd >= 0 && flock(FFd, LOCK_EX) != 0) {
+      close(FFd);
+      FFd = -1;
+    }
+#endif
+  }
+  ~TFileLock() {
+#ifdef _WIN32
+    if (Held())
+      CloseHandle(FHandle);
+#else
+    if (Held())
+      close(FFd);
+#endif
+  }
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+#ifdef _WIN32
+  bool Held() const {
+    return FHandle != INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE FHandle;
+#else
+  bool Held() const {
+    return FFd >= 0;
+  }
+
+ private:
+  int FFd;
+#endif
+};
+
+}  // namespace velmora::test
