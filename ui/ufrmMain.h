@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,8 @@ bool IsMainFormDialogMessage(MSG& msg);
 
 // Window class of the main window; controls sit on page windows (find them recursively).
 inline constexpr wchar_t kMainFormClassName[] = L"TfrmMain";
+// The tray icon's callback message to the main window.
+inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
 class TfrmMain {
  public:
@@ -101,8 +104,16 @@ class TfrmMain {
   LRESULT OnNotify(const NMHDR& header);
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void SnapToWorkArea(WINDOWPOS& position) const;
+  void DrawLogo(const DRAWITEMSTRUCT& item);
   void OnTrayCallback(LPARAM lParam);
+  void FormCloseQuery();
+  void WMQueryEndSession();
+  void WMEndSession(WPARAM ending);
 
+  bool RegisterWindowClass();
+  void PlaceWindow(const RECT* suggested);
+  void PlacePages();
   void CreateControls();
   void CreateConnectPage();
   void CreateLogPage();
@@ -120,7 +131,7 @@ class TfrmMain {
   void SetConnectImage(int image);
   void SetConnectCaption(const wchar_t* caption);
   void SetValueLabel(HWND label, const std::wstring& text);
-  void AppendLog(const std::wstring& text);
+  void AppendLog(const std::wstring& text, bool trim = true);
   bool ListIsOn(HWND list) const;
 
   void AddTrayIcon();
@@ -130,15 +141,17 @@ class TfrmMain {
   HWND FHandle = nullptr;
   TControlLayout FLayout;
   TTooltips FTooltips;
-  HFONT FFont = nullptr;     // Tahoma 8 at the window's DPI
-  HFONT FLogFont = nullptr;  // Lucida Console 8, Cyrillic
-  HBRUSH FPageBrush = nullptr;
+  HFONT FFont = nullptr;              // Tahoma 8 at the window's DPI
+  HFONT FLogFont = nullptr;           // Lucida Console 8, Cyrillic
   HIMAGELIST FConnectImages[3] = {};  // one-image lists for bConnect, taken from il32
   int FConnectImage = 0;
   std::wstring FDownloadLink;
   bool FCloseQueryDetached = false;
   bool FTrayIconAdded = false;
+  bool FTrayLeftDown = false;  // a left click on the icon began (not the second of a double)
+  HICON FTrayIcon = nullptr;
   UINT FTaskbarCreatedMsg = 0;
+  HBITMAP FLogos[3] = {};  // the logo at 96, 144 and 192 DPI
 };
 
 extern TfrmMain* frmMain;

@@ -1,0 +1,21 @@
+// The help page's panels: caption, text and open height of each, in their order.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+struct THelpPanel {
+  const wchar_t* Name;
+  const wchar_t* Caption;
+  int OpenHeight;  // pixels at 96 DPI, header included
+  const wchar_t* Text;
+};
+
+inline constexpr int kHelpPanelCount = 6;
+extern const THelpPanel kHelpPanels[kHelpPanelCount];
+
+// All help texts one after another, separated by an empty line.
+std::wstring HelpPageText();
+
+}  // namespace velmora

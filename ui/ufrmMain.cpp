@@ -1,0 +1,469 @@
+// The main window: its creation and destruction, the connection page's handlers and the
+// reaction to the connector's notifications.
+#include "ui/ufrmMain.h"
+
+#include <shellapi.h>
+
+#include "engine/AppTitle.h"
+#include "engine/EnvVariable.h"
+#include "engine/Phonebook.h"
+#include "engine/Rasphone.h"
+#include "engine/Ticks.h"
+#include "engine/uConnectorClass.h"
+#include "ui/ConnectionLogic.h"
+#include "ui/ProviderInfo.h"
+#include "ui/resource.h"
+#include "ui/uDataModule.h"
+#include "ui/win32/EditButton.h"
+#include "ui/win32/LogMemo.h"
+
+namespace velmora {
+
+UINT ShowFormMsg = RegisterWindowMessageW(L"brannock_show_form_msg");
+TfrmMain* frmMain = nullptr;
+std::unique_ptr<TConnector> Connector;
+
+namespace {
+
+constexpr uint32_t kAccountQueryDelayMs = 7000;
+constexpr wchar_t kUpdateNotice[] =
+    L"Найдена новая версия программы. Сейчас будет выполнено обновление.";
+// Which image bConnect shows, for tools that look at the window from outside: 1 + index.
+constexpr wchar_t kConnectImageProp[] = L"VelmoraConnectImage";
+
+bool IsChecked(HWND box) {
+  return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Sets an edit's text only when it differs, so its change handler fires only on a change.
+void SetEditText(HWND edit, const std::wstring& text) {
+  if (WindowText(edit) != text)
+    SetWindowTextW(edit, text.c_str());
+}
+
+}  // namespace
+
+bool CreateMainForms(HINSTANCE instance, int showCommand) {
+  return CreateMainForms(instance, showCommand, nullptr);
+}
+
+bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv) {
+  INITCOMMONCONTROLSEX icc{
+      sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
+  InitCommonControlsEx(&icc);
+  frmMain = new TfrmMain(instance);
+  if (!frmMain->Create(connectorEnv)) {
+    DestroyMainForms();
+    return false;
+  }
+  DataModuleX = new TDataModuleX(instance);
+  if (!DataModuleX->Create(frmMain->Dpi())) {
+    DestroyMainForms();
+    return false;
+  }
+  ShowWindow(frmMain->Handle(), showCommand);
+  UpdateWindow(frmMain->Handle());
+  return true;
+}
+
+void DestroyMainForms() {
+  if (frmMain) {
+    if (frmMain->Handle())
+      DestroyWindow(frmMain->Handle());
+    delete frmMain;
+    frmMain = nullptr;
+  }
+  delete DataModuleX;
+  DataModuleX = nullptr;
+}
+
+bool IsMainFormDialogMessage(MSG& msg) {
+  return frmMain && frmMain->Handle() && IsDialogMessageW(frmMain->Handle(), &msg);
+}
+
+TfrmMain::TfrmMain(HINSTANCE instance) : FInstance(instance) {}
+
+TfrmMain::~TfrmMain() {
+  for (HIMAGELIST& list : FConnectImages)
+    if (list)
+      ImageList_Destroy(list);
+  if (FFont)
+    DeleteObject(FFont);
+  if (FLogFont)
+    DeleteObject(FLogFont);
+}
+
+LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->FHandle = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TfrmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self)
+    return DefWindowProcW(window, message, wParam, lParam);
+  LRESULT result = self->HandleMessage(message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->FHandle = nullptr;
+  }
+  return result;
+}
+
+LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+      DrawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == imgMainLogo) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_CONNECTOR:
+      WMConnector(wParam);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_WINDOWPOSCHANGING:
+      SnapToWorkArea(*reinterpret_cast<WINDOWPOS*>(lParam));
+      break;
+    case WM_CLOSE:
+      FormCloseQuery();
+      return 0;
+    case WM_QUERYENDSESSION:
+      WMQueryEndSession();
+      return TRUE;
+    case WM_ENDSESSION:
+      WMEndSession(wParam);
+      break;
+    case WM_DESTROY:
+      RemoveTrayIcon();
+      FormDestroy();
+      return 0;
+    case kTrayCallbackMessage:
+      OnTrayCallback(lParam);
+      return 0;
+  }
+  if (message == FTaskbarCreatedMsg && FTaskbarCreatedMsg != 0) {
+    FTrayIconAdded = false;
+    AddTrayIcon();
+    return 0;
+  }
+  if (DefaultHandler(message, wParam))
+    return 0;
+  return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+bool TfrmMain::DefaultHandler(UINT message, WPARAM wParam) {
+  if (message != ShowFormMsg || ShowFormMsg == 0)
+    return false;
+  if (reinterpret_cast<HWND>(wParam) != FHandle)
+    ShowForm();
+  return true;
+}
+
+void TfrmMain::OnCommand(HWND control, int id, int notification) {
+  switch (id) {
+    case IDC_bConnect:
+      if (notification == BN_CLICKED)
+        bConnectClick();
+      break;
+    case IDC_bDisconnect:
+      if (notification == BN_CLICKED)
+        bDisconnectClick();
+      break;
+    case IDC_bRefresh:
+      if (notification == BN_CLICKED)
+        bRefreshClick();
+      break;
+    case IDC_ebLogin:
+      if (notification == EN_CHANGE)
+        ebLoginChange();
+      break;
+    case IDC_ebPassword:
+      if (notification == EN_CHANGE)
+        ebPasswordChange();
+      break;
+    case IDC_ebLoginRightButton:
+    case IDC_ebPasswordRightButton:
+      if (notification == BN_CLICKED)
+        ebLoginRightButtonClick(control);
+      break;
+    case IDC_cbHidePassword:
+      if (notification == BN_CLICKED)
+        cbHidePasswordClick();
+      break;
+    case IDC_cbSaveAuthData:
+      if (notification == BN_CLICKED)
+        cbSaveAuthDataClick();
+      break;
+    case IDC_imgMainLogo:
+      if (notification == STN_CLICKED)
+        imgMainLogoClick();
+      break;
+    case IDC_bApplySettings:
+      if (notification == BN_CLICKED)
+        bApplySettingsClick();
+      break;
+    case IDM_miShowHide:
+      if (DataModuleX)
+        DataModuleX->miShowHideClick();
+      break;
+    case IDM_miCloseApp:
+      if (DataModuleX)
+        DataModuleX->miCloseAppClick();
+      break;
+  }
+}
+
+LRESULT TfrmMain::OnNotify(const NMHDR& header) {
+  switch (header.idFrom) {
+    case IDC_pc:
+      if (header.code == TCN_SELCHANGE)
+        ShowPage(static_cast<int>(SendMessageW(pc, TCM_GETCURSEL, 0, 0)));
+      break;
+    case IDC_lbAccountLink:
+      if (header.code == NM_CLICK || header.code == NM_RETURN)
+        lbAccountLinkLinkClick(reinterpret_cast<const NMLINK&>(header).item.szUrl);
+      break;
+    case IDC_lbCopy:
+      if (header.code == NM_CLICK || header.code == NM_RETURN)
+        lbCopyClick();
+      break;
+  }
+  return 0;
+}
+
+void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
+  FDownloadLink.clear();
+  FInUpdateProgress = false;
+  Connector =
+      connectorEnv ? std::make_unique<TConnector>(*connectorEnv) : std::make_unique<TConnector>();
+  Connector->SetFormHandle(reinterpret_cast<uintptr_t>(FHandle));
+  SetConnectCaption(kCaptionConnect);
+  SetWindowTextW(FHandle, kApplicationTitle);
+  AddTrayIcon();  // its tooltip is the application title
+  FRASFilename = FormRasPhonebookPath(GetEnvVariable(L"ALLUSERSPROFILE"));
+  WriteRasphoneEntry(FRASFilename);
+  // A registry error has been reported; the rest of creation is skipped, the controls keep
+  // their design defaults and the program runs on.
+  if (!LoadLoginData())
+    return;
+  if (!LoadSettings())
+    return;
+  FConnectOnStart = ListIsOn(cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
+                    GetWindowTextLengthW(ebPassword) > 0;
+}
+
+void TfrmMain::FormDestroy() {
+  Connector.reset();
+}
+
+void TfrmMain::bConnectClick() {
+  SetConnectCaption(kCaptionConnecting);
+  if (Connector && Connector->Connect())
+    EnableWindow(bConnect, FALSE);
+}
+
+void TfrmMain::bDisconnectClick() {
+  if (Connector && Connector->Disconnect())
+    EnableWindow(bDisconnect, FALSE);
+}
+
+void TfrmMain::bRefreshClick() {
+  // Due at once; 0 rather than the tick itself, which could be the hold-off value.
+  if (Connector)
+    Connector->SetNextUserAccountCheck(kDueNow);
+  EnableWindow(bRefresh, FALSE);
+  LastRefreshTick = GetTickCount();
+}
+
+void TfrmMain::ebLoginChange() {
+  CredentialsChanged();
+}
+
+void TfrmMain::ebPasswordChange() {
+  CredentialsChanged();
+}
+
+void TfrmMain::CredentialsChanged() {
+  std::wstring login = WindowText(ebLogin);
+  std::wstring password = WindowText(ebPassword);
+  if (IsChecked(cbSaveAuthData))
+    SaveLoginData(login, password);
+  if (!Connector)
+    return;
+  Connector->SetLogin(login);
+  Connector->SetPassword(password);
+  Connector->SetNextUserAccountCheck(DeadlineAfter(GetTickCount(), kAccountQueryDelayMs));
+}
+
+void TfrmMain::ebLoginRightButtonClick(HWND sender) {
+  if (sender == ebLoginRightButton)
+    SetEditText(ebLogin, L"");
+  if (sender == ebPasswordRightButton)
+    SetEditText(ebPassword, L"");
+}
+
+void TfrmMain::cbHidePasswordClick() {
+  SendMessageW(ebPassword, EM_SETPASSWORDCHAR, IsChecked(cbHidePassword) ? L'*' : 0, 0);
+  InvalidateRect(ebPassword, nullptr, TRUE);
+}
+
+void TfrmMain::imgMainLogoClick() {
+  ShellExecuteW(FHandle, L"open", HomePageUrl().c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void TfrmMain::lbAccountLinkLinkClick(const std::wstring& link) {
+  ShellExecuteW(FHandle, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void TfrmMain::lbCopyClick() {
+  std::wstring text = WindowText(mInfo);
+  if (!OpenClipboard(FHandle)) {
+    MessageBoxW(FHandle, L"Не удалось открыть буфер обмена.", kApplicationTitle, MB_ICONERROR);
+    return;
+  }
+  EmptyClipboard();
+  size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory) {
+    memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!SetClipboardData(CF_UNICODETEXT, memory))
+      GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
+bool TfrmMain::ListIsOn(HWND list) const {
+  return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0)) != 0;
+}
+
+void TfrmMain::SetConnectCaption(const wchar_t* caption) {
+  SetWindowTextW(bConnect, caption);
+}
+
+void TfrmMain::SetConnectImage(int image) {
+  if (image < 0 || image > 2)
+    return;
+  FConnectImage = image;
+  SetPropW(bConnect, kConnectImageProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(image + 1)));
+  if (!FConnectImages[image])
+    return;
+  BUTTON_IMAGELIST list{};
+  list.himl = FConnectImages[image];
+  list.margin.left = FLayout.Scale(10);
+  list.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+  SendMessageW(bConnect, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+  InvalidateRect(bConnect, nullptr, TRUE);
+}
+
+void TfrmMain::ApplyImages() {
+  if (!DataModuleX)
+    return;
+  for (int i = 0; i < 3; ++i) {
+    if (FConnectImages[i])
+      ImageList_Destroy(FConnectImages[i]);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(DataModuleX->il32, &cx, &cy);
+    FConnectImages[i] = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 1, 0);
+    if (HICON icon = ImageList_GetIcon(DataModuleX->il32, i, ILD_NORMAL)) {
+      ImageList_AddIcon(FConnectImages[i], icon);
+      DestroyIcon(icon);
+    }
+  }
+  SetConnectImage(FConnectImage);
+  BUTTON_IMAGELIST refresh{};
+  refresh.himl = DataModuleX->il16_2;
+  refresh.uAlign = BUTTON_IMAGELIST_ALIGN_CENTER;
+  SendMessageW(bRefresh, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&refresh));
+  InvalidateRect(bRefresh, nullptr, TRUE);
+  SetRightButtonImage(ebLogin, DataModuleX->il16);
+  SetRightButtonImage(ebPassword, DataModuleX->il16);
+}
+
+void TfrmMain::SetValueLabel(HWND label, const std::wstring& text) {
+  if (WindowText(label) != text)
+    SetWindowTextW(label, text.c_str());
+  FTooltips.Set(label, text);
+}
+
+void TfrmMain::AppendLog(const std::wstring& text, bool trim) {
+  TEditLogMemo memo(mInfo);
+  AppendToLog(memo, text, trim);
+}
+
+void TfrmMain::WMConnector(WPARAM code) {
+  if (FInUpdateProgress || !Connector)
+    return;
+  switch (code) {
+    case cnLineChecked: {
+      bool connected = Connector->PingStatus();
+      TLineCheckDecision d = DecideLineChecked(connected, ListIsOn(cbAutoReconnect), GetTickCount(),
+                                               FConnectOnStart, ReconnectState);
+      EnableWindow(bDisconnect, d.View.DisconnectEnabled);
+      EnableWindow(bConnect, d.View.ConnectEnabled);
+      SetConnectCaption(d.View.Caption);
+      SetConnectImage(d.View.Image);
+      if (d.StartReconnectTimer && DataModuleX)
+        DataModuleX->tmrReconnect.SetEnabled(true);
+      break;
+    }
+    case cnAccountInfo: {
+      TUserInfo info = Connector->UserInfo();
+      if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
+        // Set before the notice: its message loop goes on delivering notifications.
+        FInUpdateProgress = true;
+        FDownloadLink = info[ufContract];
+        MessageBoxW(FHandle, kUpdateNotice, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+        break;
+      }
+      SetValueLabel(lbContractInfo, info[ufContract]);
+      SetValueLabel(lbFIOInfo, info[ufName]);
+      SetValueLabel(lbTariffInfo, info[ufTariff]);
+      SetValueLabel(lbBalanceInfo, info[ufBalance]);
+      SetValueLabel(lbDieDateInfo, info[ufDate]);
+      break;
+    }
+    case cnHangUp:
+      AppendLog(Connector->ConsoleOutput());
+      SetConnectCaption(kCaptionConnect);
+      Connector->SetNextPingCheck(kDueNow);
+      break;
+    case cnDialDone: {
+      if (DataModuleX)
+        DataModuleX->tmrReconnect.SetEnabled(false);
+      std::wstring output = Connector->ConsoleOutput();
+      TDialDoneDecision d = DecideDialDone(GetRasphoneErrorCode(output));
+      if (d.EnableConnect)
+        EnableWindow(bConnect, TRUE);
+      if (d.RequestLineCheck)
+        Connector->SetNextPingCheck(kDueNow);
+      SetConnectCaption(d.Caption);
+      SetConnectImage(d.Image);
+      AppendLog(output, /*trim=*/false);
+      AppendLog(kLogSeparator);
+      break;
+    }
+    case cnDialStarted:
+      EnableWindow(bDisconnect, FALSE);
+      EnableWindow(bConnect, FALSE);
+      SetConnectCaption(kCaptionConnecting);
+      SetConnectImage(kImageGrey);
+      break;
+  }
+}
+
+}  // namespace velmora

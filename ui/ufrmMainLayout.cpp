@@ -1,0 +1,408 @@
+// The main window's design: its size and place, the page control and every control of the
+// pages, laid out at 96 DPI and scaled for the window's monitor.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <iterator>
+
+#include "engine/AppTitle.h"
+#include "ui/HelpTexts.h"
+#include "ui/ProviderInfo.h"
+#include "ui/SettingsText.h"
+#include "ui/resource.h"
+#include "ui/uDataModule.h"
+#include "ui/ufrmMain.h"
+#include "ui/win32/Containers.h"
+#include "ui/win32/EditButton.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kClientWidth = 348;
+constexpr int kClientHeight = 364;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr COLORREF kContactColour = RGB(0, 128, 0);
+
+UINT WindowDpi(HWND window) {
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  static auto getDpi = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpi) {
+    UINT dpi = getDpi(window);
+    if (dpi)
+      return dpi;
+  }
+  HDC screen = GetDC(nullptr);
+  UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+  return dpi ? dpi : 96;
+}
+
+RECT WindowRectForClient(int width, int height, UINT dpi) {
+  RECT r{0, 0, width, height};
+  using TAdjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static auto adjust = reinterpret_cast<TAdjust>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (adjust)
+    adjust(&r, kStyle, FALSE, kExStyle, dpi);
+  else
+    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  return r;
+}
+
+HFONT MakeFont(const wchar_t* face, int points, UINT dpi, BYTE charset) {
+  return CreateFontW(-MulDiv(points, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                     FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+void FillYesNo(HWND list, bool on) {
+  SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kListNo));
+  SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kListYes));
+  SendMessageW(list, CB_SETCURSEL, ListIndexFor(on), 0);
+}
+
+}  // namespace
+
+bool TfrmMain::RegisterWindowClass() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  if (GetClassInfoExW(FInstance, kMainFormClassName, &wc))
+    return true;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = FInstance;
+  wc.hIcon = LoadIconW(FInstance, MAKEINTRESOURCEW(IDI_MAINICON));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kMainFormClassName;
+  return RegisterClassExW(&wc) != 0;
+}
+
+bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
+  if (!RegisterWindowClass() || !RegisterContainerClasses(FInstance))
+    return false;
+  FTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+  if (!CreateWindowExW(kExStyle, kMainFormClassName, kApplicationTitle, kStyle, CW_USEDEFAULT,
+                       CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, FInstance,
+                       this))
+    return false;
+  FLayout.SetDpi(WindowDpi(FHandle));
+  PlaceWindow(nullptr);
+  RebuildFonts();
+  for (int i = 0; i < 3; ++i)
+    FLogos[i] = static_cast<HBITMAP>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDB_LOGO_96 + i),
+                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  FTooltips.Create(FHandle);
+  CreateControls();
+  FormCreate(connectorEnv);
+  return true;
+}
+
+void TfrmMain::PlaceWindow(const RECT* suggested) {
+  RECT frame =
+      WindowRectForClient(FLayout.Scale(kClientWidth), FLayout.Scale(kClientHeight), Dpi());
+  int width = frame.right - frame.left;
+  int height = frame.bottom - frame.top;
+  int x, y;
+  if (suggested) {
+    x = suggested->left;
+    y = suggested->top;
+  } else {
+    // Centred on the screen at first show.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    x = (monitor.rcMonitor.left + monitor.rcMonitor.right - width) / 2;
+    y = (monitor.rcMonitor.top + monitor.rcMonitor.bottom - height) / 2;
+  }
+  SetWindowPos(FHandle, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmMain::SnapToWorkArea(WINDOWPOS& position) const {
+  if (position.flags & SWP_NOMOVE)
+    return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &monitor))
+    return;
+  const RECT& area = monitor.rcWork;
+  int snap = FLayout.Scale(10);
+  RECT window;
+  GetWindowRect(FHandle, &window);
+  int width = (position.flags & SWP_NOSIZE) ? window.right - window.left : position.cx;
+  int height = (position.flags & SWP_NOSIZE) ? window.bottom - window.top : position.cy;
+  if (abs(position.x - area.left) < snap)
+    position.x = area.left;
+  if (abs(position.x + width - area.right) < snap)
+    position.x = area.right - width;
+  if (abs(position.y - area.top) < snap)
+    position.y = area.top;
+  if (abs(position.y + height - area.bottom) < snap)
+    position.y = area.bottom - height;
+}
+
+void TfrmMain::RebuildFonts() {
+  HFONT oldFont = FFont;
+  HFONT oldLogFont = FLogFont;
+  FFont = MakeFont(L"Tahoma", 8, Dpi(), DEFAULT_CHARSET);
+  FLogFont = MakeFont(L"Lucida Console", 8, Dpi(), RUSSIAN_CHARSET);
+  FLayout.SetFont(FFont);
+  if (mInfo)
+    SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), TRUE);
+  if (FTooltips.Handle())
+    SendMessageW(FTooltips.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+  if (oldFont)
+    DeleteObject(oldFont);
+  if (oldLogFont)
+    DeleteObject(oldLogFont);
+}
+
+void TfrmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  FLayout.SetDpi(dpi);
+  RebuildFonts();
+  FLayout.Rescale();
+  PlaceWindow(&suggested);
+  PlacePages();
+  if (DataModuleX)
+    DataModuleX->LoadImages(dpi);
+  SetConnectImage(FConnectImage);
+  RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TfrmMain::PlacePages() {
+  RECT area;
+  GetClientRect(pc, &area);
+  SendMessageW(pc, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+  for (HWND page : {tsConnect, tsLog, tsSettings, tsHelp})
+    SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left,
+                 area.bottom - area.top, SWP_NOACTIVATE);
+}
+
+void TfrmMain::ShowPage(int index) {
+  HWND pages[] = {tsConnect, tsLog, tsSettings, tsHelp};
+  for (int i = 0; i < 4; ++i)
+    ShowWindow(pages[i], i == index ? SW_SHOW : SW_HIDE);
+}
+
+void TfrmMain::CreateControls() {
+  pc = FLayout.Create(FHandle, WC_TABCONTROLW, IDC_pc, {0, 0, kClientWidth, kClientHeight}, L"",
+                      WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP);
+  const struct {
+    HWND* Page;
+    int Id;
+    const wchar_t* Caption;
+  } pages[] = {{&tsConnect, IDC_tsConnect, L"Соединение"},
+               {&tsLog, IDC_tsLog, L"Лог"},
+               {&tsSettings, IDC_tsSettings, L"Настройки"},
+               {&tsHelp, IDC_tsHelp, L"Помощь"}};
+  int index = 0;
+  for (const auto& page : pages) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(page.Caption);
+    SendMessageW(pc, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
+    *page.Page =
+        CreateWindowExW(WS_EX_CONTROLPARENT, kTabSheetClassName, page.Caption,
+                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, FHandle,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(page.Id)), FInstance, nullptr);
+  }
+  PlacePages();
+  CreateConnectPage();
+  CreateLogPage();
+  CreateSettingsPage();
+  CreateHelpPage();
+  SendMessageW(pc, TCM_SETCURSEL, 0, 0);
+  ShowPage(0);
+}
+
+void TfrmMain::CreateConnectPage() {
+  HWND p = tsConnect;
+  constexpr DWORD kVisible = WS_VISIBLE;
+  // Created in tab order: the fields, the boxes and the two buttons come first.
+  ebLogin = FLayout.Create(p, L"EDIT", IDC_ebLogin, {11, 176, 320, 21}, L"",
+                           kVisible | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+  ebPassword =
+      FLayout.Create(p, L"EDIT", IDC_ebPassword, {11, 216, 320, 21}, L"",
+                     kVisible | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE);
+  SendMessageW(ebPassword, EM_SETPASSWORDCHAR, L'*', 0);
+  ebLoginRightButton = AttachRightButton(ebLogin, IDC_ebLoginRightButton);
+  ebPasswordRightButton = AttachRightButton(ebPassword, IDC_ebPasswordRightButton);
+  cbSaveAuthData =
+      FLayout.Create(p, L"BUTTON", IDC_cbSaveAuthData, {11, 243, 161, 17},
+                     L"Сохранить логин и пароль", kVisible | WS_TABSTOP | BS_AUTOCHECKBOX);
+  cbHidePassword = FLayout.Create(p, L"BUTTON", IDC_cbHidePassword, {11, 266, 161, 17},
+                                  L"Скрыть пароль", kVisible | WS_TABSTOP | BS_AUTOCHECKBOX);
+  SendMessageW(cbHidePassword, BM_SETCHECK, BST_CHECKED, 0);
+  bConnect = FLayout.Create(p, L"BUTTON", IDC_bConnect, {11, 298, 159, 35}, L"Подключить",
+                            kVisible | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON);
+  bDisconnect = FLayout.Create(p, L"BUTTON", IDC_bDisconnect, {176, 298, 155, 35}, L"Отключить",
+                               kVisible | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON);
+  std::wstring link = L"<a href=\"" + AccountPageUrl() + L"\">Личный кабинет</a>";
+  lbAccountLink = FLayout.Create(p, WC_LINK, IDC_lbAccountLink, {243, 153, 88, 17}, link.c_str(),
+                                 kVisible | WS_TABSTOP);
+
+  pMainInfo = FLayout.Create(p, kPanelClassName, IDC_pMainInfo, {11, 8, 320, 137}, L"",
+                             kVisible | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
+  HWND q = pMainInfo;
+  imgMainLogo = FLayout.Create(q, L"STATIC", IDC_imgMainLogo, {0, 4, 105, 93}, L"",
+                               kVisible | SS_OWNERDRAW | SS_NOTIFY);
+  struct TLabel {
+    HWND* Control;
+    int Id;
+    TBounds Bounds;
+    const wchar_t* Caption;
+    DWORD Style;
+  };
+  constexpr DWORD kValue = kVisible | SS_RIGHT | SS_NOPREFIX | SS_NOTIFY;  // hint shows it whole
+  const TLabel labels[] = {
+      {&lbContract, IDC_lbContract, {105, 6}, L"Номер договора:", kVisible},
+      {&lbContractInfo, IDC_lbContractInfo, {197, 6, 111, 13}, L"", kValue},
+      {&lbFIO, IDC_lbFIO, {372, 23}, L"ФИО:", kVisible},
+      {&lbFIOInfo, IDC_lbFIOInfo, {405, 23, 132, 13}, L"", kValue},
+      {&lbTariff, IDC_lbTariff, {105, 29}, L"Тариф:", kVisible},
+      {&lbTariffInfo, IDC_lbTariffInfo, {147, 29, 161, 13}, L"", kValue},
+      {&lbBalance, IDC_lbBalance, {105, 52}, L"Баланс:", kVisible},
+      {&lbBalanceInfo, IDC_lbBalanceInfo, {150, 52, 158, 13}, L"", kValue},
+      {&lbDieDate, IDC_lbDieDate, {105, 75}, L"Дата отключения:", kVisible},
+      {&lbDieDateInfo, IDC_lbDieDateInfo, {207, 75, 101, 13}, L"", kValue},
+      {&lbContactInfoRight,
+       IDC_lbContactInfoRight,
+       {4, 104, 133, 29},
+       kContactPhones,
+       kVisible | SS_CENTER | SS_NOPREFIX},
+      {&lbContactInfoLeft,
+       IDC_lbContactInfoLeft,
+       {136, 104, 153, 29},
+       kContactAddresses,
+       kVisible | SS_LEFT | SS_NOPREFIX},
+  };
+  for (const TLabel& label : labels)
+    *label.Control =
+        FLayout.Create(q, L"STATIC", label.Id, label.Bounds, label.Caption, label.Style);
+  bRefresh = FLayout.Create(q, L"BUTTON", IDC_bRefresh, {295, 113, 20, 20}, L"",
+                            kVisible | WS_TABSTOP | BS_PUSHBUTTON);
+
+  FTooltips.Set(bRefresh, L"Обновить информацию");
+  FTooltips.Set(ebLoginRightButton, L"Очистить поле");
+  FTooltips.Set(ebPasswordRightButton, L"Очистить поле");
+  SetConnectImage(kImageGrey);
+}
+
+void TfrmMain::CreateLogPage() {
+  mInfo = CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"EDIT", L"",
+      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      0, 0, 0, 0, tsLog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_mInfo)), FInstance,
+      nullptr);
+  SendMessageW(mInfo, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), FALSE);
+  FLayout.Add(mInfo, {0, 0, 340, 307}, /*takesFont=*/false);
+  lbCopy = FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
+                          L"<a>Скопировать лог в буфер</a>", WS_VISIBLE | WS_TABSTOP);
+}
+
+void TfrmMain::CreateSettingsPage() {
+  HWND p = tsSettings;
+  const struct {
+    HWND* Control;
+    int Id;
+    TBounds Bounds;
+    const wchar_t* Caption;
+  } labels[] = {
+      {&lbAutoConnect, IDC_lbAutoConnect, {8, 16}, L"Автоподключение после запуска"},
+      {&lbAutoReconnect, IDC_lbAutoReconnect, {8, 48}, L"Переподключаться при потере соединения"},
+      {&lblAutoUpdate, IDC_lblAutoUpdate, {8, 80}, L"Автоматически обновлять программу"},
+      {&lbAutostart, IDC_lbAutostart, {8, 142}, L"Запускать при входе в Windows"},
+  };
+  for (const auto& label : labels)
+    *label.Control = FLayout.Create(p, L"STATIC", label.Id, label.Bounds, label.Caption,
+                                    label.Control == &lbAutostart ? 0 : WS_VISIBLE);
+  // Lists in tab order; the height given is the dropped-down list's.
+  const struct {
+    HWND* Control;
+    int Id;
+    TBounds Bounds;
+    bool On;
+    bool Visible;
+  } lists[] = {
+      {&cbAutostart, IDC_cbAutostart, {255, 139, 74, 80}, false, false},
+      {&cbAutoConnect, IDC_cbAutoConnect, {255, 13, 74, 80}, false, true},
+      {&cbAutoReconnect, IDC_cbAutoReconnect, {255, 45, 74, 80}, false, true},
+      {&cbAutoUpdate, IDC_cbAutoUpdate, {255, 77, 74, 80}, true, true},
+  };
+  for (const auto& list : lists) {
+    *list.Control = FLayout.Create(
+        p, WC_COMBOBOXW, list.Id, list.Bounds, L"",
+        (list.Visible ? WS_VISIBLE : 0) | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
+    FillYesNo(*list.Control, list.On);
+  }
+  bApplySettings = FLayout.Create(p, L"BUTTON", IDC_bApplySettings, {200, 304, 129, 25},
+                                  L"Сохранить", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
+}
+
+void TfrmMain::CreateHelpPage() {
+  // The help texts one after another in a read-only scrolling box.
+  catHelp = CreateWindowExW(
+      0, L"EDIT", HelpPageText().c_str(),
+      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      0, 0, 0, 0, tsHelp, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_catHelp)), FInstance,
+      nullptr);
+  FLayout.Add(catHelp, {0, 0, 340, 336});
+}
+
+LRESULT TfrmMain::OnCtlColorStatic(HDC dc, HWND control) {
+  if (control == mInfo || control == catHelp) {
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
+  if (control == lbContactInfoRight || control == lbContactInfoLeft)
+    SetTextColor(dc, kContactColour);
+  SetBkMode(dc, TRANSPARENT);
+  HBRUSH brush = ContainerBrush();
+  LOGBRUSH info{};
+  GetObjectW(brush, sizeof(info), &info);
+  SetBkColor(dc, info.lbColor);
+  return reinterpret_cast<LRESULT>(brush);
+}
+
+void TfrmMain::DrawLogo(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem != imgMainLogo)
+    return;
+  const RECT& box = item.rcItem;
+  FillRect(item.hDC, &box, ContainerBrush());
+  int boxWidth = box.right - box.left;
+  int boxHeight = box.bottom - box.top;
+  // The smallest drawing that is not smaller than the box, or the largest there is.
+  HBITMAP logo = nullptr;
+  BITMAP info{};
+  for (HBITMAP candidate : FLogos) {
+    if (!candidate)
+      continue;
+    logo = candidate;
+    GetObjectW(logo, sizeof(info), &info);
+    if (info.bmWidth >= boxWidth)
+      break;
+  }
+  if (!logo || info.bmWidth <= 0 || info.bmHeight <= 0)
+    return;
+  // Proportional: as large as fits, from the top-left corner.
+  int width = boxWidth;
+  int height = MulDiv(info.bmHeight, boxWidth, info.bmWidth);
+  if (height > boxHeight) {
+    height = boxHeight;
+    width = MulDiv(info.bmWidth, boxHeight, info.bmHeight);
+  }
+  HDC source = CreateCompatibleDC(item.hDC);
+  HGDIOBJ old = SelectObject(source, logo);
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  AlphaBlend(item.hDC, box.left, box.top, width, height, source, 0, 0, info.bmWidth, info.bmHeight,
+             blend);
+  SelectObject(source, old);
+  DeleteDC(source);
+}
+
+}  // namespace velmora
