@@ -25,6 +25,6 @@ inline std::wstring AccountPageUrl() {
 
 inline constexpr wchar_t kContactPhones[] = L"+7 (800) 555-01-23\r\n+7 (495) 555-01-23";
 inline constexpr wchar_t kContactAddresses[] =
-    L"Email: info@velmora.example\r\nSupport: support@velmora.example";
+    L"Email: info@velmora.test\r\nSupport: tp@velmora.test";
 
 }  // namespace velmora

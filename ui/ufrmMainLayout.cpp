@@ -231,11 +231,12 @@ void TfrmMain::CreateConnectPage() {
   SendMessageW(ebPassword, EM_SETPASSWORDCHAR, L'*', 0);
   ebLoginRightButton = AttachRightButton(ebLogin, IDC_ebLoginRightButton);
   ebPasswordRightButton = AttachRightButton(ebPassword, IDC_ebPasswordRightButton);
-  cbSaveAuthData =
-      FLayout.Create(p, L"BUTTON", IDC_cbSaveAuthData, {11, 243, 161, 17},
-                     L"Сохранить логин и пароль", kVisible | WS_TABSTOP | BS_AUTOCHECKBOX);
-  cbHidePassword = FLayout.Create(p, L"BUTTON", IDC_cbHidePassword, {11, 266, 161, 17},
-                                  L"Скрыть пароль", kVisible | WS_TABSTOP | BS_AUTOCHECKBOX);
+  cbSaveAuthData = FLayout.Create(p, L"BUTTON", IDC_cbSaveAuthData, {11, 243, 161, 17},
+                                  L"Сохранить логин и пароль",
+                                  kVisible | WS_TABSTOP | BS_AUTOCHECKBOX, 0, TGrow::Right);
+  cbHidePassword =
+      FLayout.Create(p, L"BUTTON", IDC_cbHidePassword, {11, 266, 161, 17}, L"Скрыть пароль",
+                     kVisible | WS_TABSTOP | BS_AUTOCHECKBOX, 0, TGrow::Right);
   SendMessageW(cbHidePassword, BM_SETCHECK, BST_CHECKED, 0);
   bConnect = FLayout.Create(p, L"BUTTON", IDC_bConnect, {11, 298, 159, 35}, L"Подключить",
                             kVisible | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON);
@@ -243,7 +244,7 @@ void TfrmMain::CreateConnectPage() {
                                kVisible | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON);
   std::wstring link = L"<a href=\"" + AccountPageUrl() + L"\">Личный кабинет</a>";
   lbAccountLink = FLayout.Create(p, WC_LINK, IDC_lbAccountLink, {243, 153, 88, 17}, link.c_str(),
-                                 kVisible | WS_TABSTOP);
+                                 kVisible | WS_TABSTOP, 0, TGrow::Left);
 
   pMainInfo = FLayout.Create(p, kPanelClassName, IDC_pMainInfo, {11, 8, 320, 137}, L"",
                              kVisible | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
@@ -258,17 +259,18 @@ void TfrmMain::CreateConnectPage() {
     DWORD Style;
   };
   constexpr DWORD kValue = kVisible | SS_RIGHT | SS_NOPREFIX | SS_NOTIFY;  // hint shows it whole
+  // Values first: a title drawn over a value's empty left part stays whole in wider fonts.
   const TLabel labels[] = {
-      {&lbContract, IDC_lbContract, {105, 6}, L"Номер договора:", kVisible},
       {&lbContractInfo, IDC_lbContractInfo, {197, 6, 111, 13}, L"", kValue},
-      {&lbFIO, IDC_lbFIO, {372, 23}, L"ФИО:", kVisible},
       {&lbFIOInfo, IDC_lbFIOInfo, {405, 23, 132, 13}, L"", kValue},
-      {&lbTariff, IDC_lbTariff, {105, 29}, L"Тариф:", kVisible},
       {&lbTariffInfo, IDC_lbTariffInfo, {147, 29, 161, 13}, L"", kValue},
-      {&lbBalance, IDC_lbBalance, {105, 52}, L"Баланс:", kVisible},
       {&lbBalanceInfo, IDC_lbBalanceInfo, {150, 52, 158, 13}, L"", kValue},
-      {&lbDieDate, IDC_lbDieDate, {105, 75}, L"Дата отключения:", kVisible},
       {&lbDieDateInfo, IDC_lbDieDateInfo, {207, 75, 101, 13}, L"", kValue},
+      {&lbContract, IDC_lbContract, {105, 6}, L"Номер договора:", kVisible},
+      {&lbFIO, IDC_lbFIO, {372, 23}, L"ФИО:", kVisible},
+      {&lbTariff, IDC_lbTariff, {105, 29}, L"Тариф:", kVisible},
+      {&lbBalance, IDC_lbBalance, {105, 52}, L"Баланс:", kVisible},
+      {&lbDieDate, IDC_lbDieDate, {105, 75}, L"Дата отключения:", kVisible},
       {&lbContactInfoRight,
        IDC_lbContactInfoRight,
        {4, 104, 133, 29},
@@ -280,6 +282,7 @@ void TfrmMain::CreateConnectPage() {
        kContactAddresses,
        kVisible | SS_LEFT | SS_NOPREFIX},
   };
+
   for (const TLabel& label : labels)
     *label.Control =
         FLayout.Create(q, L"STATIC", label.Id, label.Bounds, label.Caption, label.Style);
@@ -301,8 +304,9 @@ void TfrmMain::CreateLogPage() {
   SendMessageW(mInfo, EM_SETLIMITTEXT, 0, 0);
   SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), FALSE);
   FLayout.Add(mInfo, {0, 0, 340, 307}, /*takesFont=*/false);
-  lbCopy = FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
-                          L"<a>Скопировать лог в буфер</a>", WS_VISIBLE | WS_TABSTOP);
+  lbCopy =
+      FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
+                     L"<a>Скопировать лог в буфер</a>", WS_VISIBLE | WS_TABSTOP, 0, TGrow::Left);
 }
 
 void TfrmMain::CreateSettingsPage() {

@@ -16,6 +16,10 @@ struct TBounds {
   int Height = 0;
 };
 
+// A control whose caption does not fit its design width in the present font grows: to the
+// right, or to the left keeping its right edge.
+enum class TGrow { None, Right, Left };
+
 class TControlLayout {
  public:
   void SetDpi(UINT dpi) { FDpi = dpi; }
@@ -25,9 +29,9 @@ class TControlLayout {
   void SetFont(HFONT font) { FFont = font; }
 
   HWND Create(HWND parent, const wchar_t* className, int id, TBounds bounds, const wchar_t* caption,
-              DWORD style, DWORD exStyle = 0);
+              DWORD style, DWORD exStyle = 0, TGrow grow = TGrow::None);
   // Remembers a control made elsewhere so Rescale moves it too.
-  void Add(HWND control, TBounds bounds, bool takesFont = true);
+  void Add(HWND control, TBounds bounds, bool takesFont = true, TGrow grow = TGrow::None);
   // Moves and resizes every control for the current DPI and gives it the current font.
   void Rescale();
   // Fits an autosized label to its present caption (after its text changed).
@@ -38,8 +42,10 @@ class TControlLayout {
     HWND Control;
     TBounds Bounds;
     bool TakesFont;
+    TGrow Grow;
   };
   void Place(const TEntry& entry) const;
+  SIZE CaptionSize(HWND control) const;
 
   UINT FDpi = 96;
   HFONT FFont = nullptr;
