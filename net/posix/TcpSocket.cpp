@@ -25,6 +25,16 @@ int Fd(intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// Buffers of at least 64 KiB, but never a fixed smaller one: a size set by hand turns the
+// kernel's window tuning off and caps the throughput of every long transfer.
+void EnsureBufferSize(int fd, int option) {
+  int size = 0;
+  socklen_t length = sizeof size;
+  if (getsockopt(fd, SOL_SOCKET, option, &size, &length) == 0 && size >= kBufferSize)
+    return;
+  setsockopt(fd, SOL_SOCKET, option, &kBufferSize, sizeof kBufferSize);
+}
+
 void MakeNonBlocking(int fd) {
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 }
@@ -83,8 +93,8 @@ bool TTcpSocket::Connect(const std::string& host, const std::string& port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0)
     return false;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kBufferSize, sizeof kBufferSize);
-  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kBufferSize, sizeof kBufferSize);
+  EnsureBufferSize(fd, SO_RCVBUF);
+  EnsureBufferSize(fd, SO_SNDBUF);
   MakeNonBlocking(fd);
   {
     std::lock_guard lock(FLock);

@@ -28,6 +28,18 @@ void EnsureWinsock() {
   (void)started;
 }
 
+// Buffers of at least 64 KiB, but never a fixed smaller one: a size set by hand turns the
+// system's receive window tuning off and caps the throughput of every long transfer.
+void EnsureBufferSize(SOCKET s, int option) {
+  int size = 0;
+  int length = sizeof size;
+  if (getsockopt(s, SOL_SOCKET, option, reinterpret_cast<char*>(&size), &length) == 0 &&
+      size >= kBufferSize)
+    return;
+  setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&kBufferSize),
+             sizeof kBufferSize);
+}
+
 void MakeNonBlocking(SOCKET s) {
   u_long on = 1;
   ioctlsocket(s, FIONBIO, &on);
@@ -96,10 +108,8 @@ bool TTcpSocket::Connect(const std::string& host, const std::string& port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET)
     return false;
-  setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kBufferSize),
-             sizeof kBufferSize);
-  setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&kBufferSize),
-             sizeof kBufferSize);
+  EnsureBufferSize(s, SO_RCVBUF);
+  EnsureBufferSize(s, SO_SNDBUF);
   MakeNonBlocking(s);
   {
     std::lock_guard lock(FLock);
