@@ -17,7 +17,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import AccountServer, Display, Program, WineSession, windows_path  # noqa: E402
 
 SEPARATOR = "-" * 24
-DIAL_OF = 'Tarvolix {login} {password} '
 DEMO_ACCOUNT = ("demo|demo|0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
                 "активен|0|100 Мбит/с|100 Мбит/с|0|0\n")
 CLEAN_REGISTRY = ("[-HKEY_CURRENT_USER\\Software\\Norvenda]\r\n\r\n"
@@ -150,8 +149,7 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(self.read("enabled", "bDisconnect"), "0")
         listings = [line for line in self.session.dialer_commands() if "Tarvolix" not in line]
         self.assertTrue(listings, "no line check ran the dialer's listing")
-        self.assertTrue(listings[0].startswith('"') and listings[0].endswith('rasdial.exe" '),
-                        listings[0])
+        self.assertRegex(listings[0], r'(?i)^"C:\\windows\\system32\\rasdial\.exe"  $')
 
         phonebook = self.session.phonebook()
         self.assertIsNotNone(phonebook, "no rasphone.pbk in the prefix")
@@ -175,7 +173,8 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(self.read("enabled", "bConnect"), "0")
         self.wait_for("image", "bConnect", "green", timeout_ms=5000)
         self.assertEqual(len(self.dials()), 1, self.session.dialer_commands())
-        self.assertTrue(self.dials()[0].endswith(DIAL_OF.format(login="demo", password="demo")))
+        self.assertRegex(self.dials()[0], r'(?i)^"C:\\windows\\system32\\rasdial\.exe" '
+                                          r'Tarvolix demo demo $')
 
         delay = self.wait_for_request(timeout=30)
         self.assertGreaterEqual(delay, 6.0, "account query before the 7 s delay")
@@ -230,6 +229,8 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(self.read("enabled", "bDisconnect"), "0")
         hangups = [line for line in self.session.dialer_commands() if "/DISCONNECT" in line.upper()]
         self.assertEqual(len(hangups), 1, self.session.dialer_commands())
+        self.assertRegex(hangups[0], r'(?i)^"C:\\windows\\system32\\rasdial\.exe" '
+                                     r'Tarvolix /DISCONNECT $')
         self.assertTrue(self.read("text", "mInfo").strip(), "the hang-up's output is not logged")
         self.assertEqual(self.dials(), [])
 

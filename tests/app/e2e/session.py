@@ -7,6 +7,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
@@ -28,9 +29,10 @@ class Display:
 
     def __init__(self, work: Path):
         read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(work / "xvfb.log", "wb"))
+        with open(work / "xvfb.log", "wb") as log:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                 "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=log)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             number = pipe.readline().strip()
@@ -55,10 +57,11 @@ class AccountServer:
         self.log.unlink(missing_ok=True)
         ready = work / "account-ready"
         ready.unlink(missing_ok=True)
-        self.process = subprocess.Popen(
-            ["python3", str(REPO / "tools/account_server/account_server.py"), "--port", str(port),
-             "--accounts", str(accounts), "--log", str(self.log), "--ready-file", str(ready)],
-            stdout=subprocess.DEVNULL, stderr=open(work / "account-server.err", "wb"))
+        with open(work / "account-server.err", "wb") as errors:
+            self.process = subprocess.Popen(
+                ["python3", str(REPO / "tools/account_server/account_server.py"), "--port",
+                 str(port), "--accounts", str(accounts), "--log", str(self.log), "--ready-file",
+                 str(ready)], stdout=subprocess.DEVNULL, stderr=errors)
         deadline = time.monotonic() + 15
         while not ready.exists():
             if self.process.poll() is not None or time.monotonic() > deadline:
@@ -93,8 +96,16 @@ class WineSession:
                        check=True, timeout=300, stdout=subprocess.DEVNULL)
 
     def wine(self, *args, timeout=60, check=True) -> subprocess.CompletedProcess:
-        return subprocess.run(["wine", *map(str, args)], env=self.env, capture_output=True,
-                              timeout=timeout, check=check)
+        # Output goes through files, not pipes: processes that Wine starts on the side (the
+        # desktop, services) inherit the descriptors and would hold a pipe open for good.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(["wine", *map(str, args)], env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                    timeout=timeout, check=check)
+            out.seek(0)
+            err.seek(0)
+            result.stdout, result.stderr = out.read(), err.read()
+        return result
 
     def reset_dialer(self, scenario: str, connected=()):
         shutil.rmtree(self.dialer_dir, ignore_errors=True)
