@@ -104,6 +104,7 @@ class AccountServer:
         self.stopping = threading.Event()
         self.lifetime = args.max_lifetime
         self._control_text = None
+        self._applied_pending = False
         self._conn_ids = itertools.count(1)
         self._open = set()
         self._open_lock = threading.Lock()
@@ -133,12 +134,16 @@ class AccountServer:
                 self.behaviour, rejected = apply_control(text, self.behaviour)
                 for line in rejected:
                     print(f"control file: ignored {line!r}", file=sys.stderr, flush=True)
-                self._reconcile_listener()
-                # Tells whoever wrote the control file that the change is in force.
-                write_whole(self.control_file + ".applied", self.behaviour.describe())
-        self._reconcile_listener()
+                self._applied_pending = True
+        if self._reconcile_listener() and self._applied_pending:
+            self._applied_pending = False
+            # Tells whoever wrote the control file that the change is in force; the port
+            # tells this server from another one that may have read the same file.
+            write_whole(self.control_file + ".applied",
+                        f"port={self.port}\n" + self.behaviour.describe())
 
-    def _reconcile_listener(self) -> None:
+    def _reconcile_listener(self) -> bool:
+        """Opens or closes the listener as the mode wants; true once it is as wanted."""
         down = self.behaviour.mode == "down"
         if down and self.listener is not None:
             self.listener.close()
@@ -151,6 +156,8 @@ class AccountServer:
                 self.listener = self._listen(self.port)
             except OSError as e:
                 print(f"cannot listen again on port {self.port}: {e}", file=sys.stderr, flush=True)
+                return False
+        return True
 
     def run(self) -> None:
         started = time.monotonic()
@@ -322,6 +329,7 @@ def parse_args(argv):
     parser.add_argument("--background", action="store_true",
                         help="return once listening; the server goes on in the background")
     parser.add_argument("--verbose", action="store_true", help="print one line per request")
+    parser.add_argument("--error-log", help="with --background: append stderr's messages here")
     parser.add_argument("--stop", metavar="PID_FILE", help="stop the server of this pid file")
     args = parser.parse_args(argv)
     if not args.stop and not args.accounts:
@@ -352,6 +360,8 @@ def main(argv) -> int:
         devnull = os.open(os.devnull, os.O_RDWR)
         for fd in (0, 1, 2):
             os.dup2(devnull, fd)
+        if args.error_log:
+            os.dup2(os.open(args.error_log, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644), 2)
     else:
         _announce(args, server.port, os.getpid())
     for signum in (signal.SIGTERM, signal.SIGINT):

@@ -62,7 +62,9 @@ bool TStandInServer::Control(const std::string& text) const {
   const std::filesystem::path applied = std::filesystem::path(FDir) / "control.applied";
   for (int poll = 0; poll < kPolls; ++poll) {
     const std::vector<std::string> state = Lines(ReadFile(applied));
-    bool inForce = true;
+    // The port line tells this server's report from that of another one (an earlier run's).
+    bool inForce =
+        std::find(state.begin(), state.end(), "port=" + std::to_string(FPort)) != state.end();
     for (const std::string& wanted : Lines(text)) {
       inForce = inForce && std::find(state.begin(), state.end(), wanted) != state.end();
     }

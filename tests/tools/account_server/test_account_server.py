@@ -151,6 +151,7 @@ class ServerCase(unittest.TestCase):
         applied = self.control + ".applied"
         known = ("mode", "delay", "update")
         wanted = {k: v for k, v in (line.split("=", 1) for line in text.split()) if k in known}
+        wanted["port"] = str(self.port)
         for _ in range(200):
             try:
                 with open(applied, encoding="utf-8") as f:
