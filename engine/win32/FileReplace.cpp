@@ -79,6 +79,13 @@ bool MakeDirectory(const std::wstring& path) {
 }
 
 bool ReplaceFileAtomically(const std::wstring& path, const std::string& content) {
+  // Windows refuses to replace a read-only file; not every file system behind MoveFileExW
+  // does, so the attribute is honoured here.
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   const std::wstring temp = path + L".tmp";
   THandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -182,8 +182,9 @@ TEST_F(PhonebookFile, HeldOrReadOnlyPhonebookIsKeptAndReported) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
       ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     }
-    if (c.ReadOnly)
+    if (c.ReadOnly) {
       ASSERT_TRUE(SetFileAttributesW(phonebook.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
 
     FMessages = 0;
     EXPECT_FALSE(Write(phonebook));
