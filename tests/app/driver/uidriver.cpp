@@ -378,7 +378,12 @@ TResult Error(const std::wstring& text) {
 TResult RunCommand(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
   if (command == L"windows") {
-    return {true, std::to_wstring(MainWindows().size())};
+    // Shown windows only: a window counts once its creation has finished and it is shown.
+    int shown = 0;
+    for (HWND window : MainWindows()) {
+      shown += IsWindowVisible(window) ? 1 : 0;
+    }
+    return {true, std::to_wstring(shown)};
   }
   HWND main = MainWindow();
   if (main == nullptr) {
@@ -393,6 +398,13 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   if (command == L"hide") {
     ShowWindow(main, SW_HIDE);  // as if hidden to the tray
     return {true, IsWindowVisible(main) ? L"1" : L"0"};
+  }
+  if (command == L"show-request") {
+    // What a second start broadcasts; "self" carries the window's own handle instead of 0.
+    const UINT message = RegisterWindowMessageW(L"brannock_show_form_msg");
+    const bool self = args.size() >= 2 && args[1] == L"self";
+    PostMessageW(main, message, self ? reinterpret_cast<WPARAM>(main) : 0, 0);
+    return {true, L"posted"};
   }
   if (command == L"close") {
     PostMessageW(main, WM_CLOSE, 0, 0);  // the title bar's close button
@@ -477,7 +489,8 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
 
 constexpr wchar_t kUsage[] =
     L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
-    L"  windows | foreground | window-visible | hide | close | screenshot FILE.bmp [CONTROL]\n"
+    L"  windows | foreground | window-visible | hide | close\n"
+    L"  show-request [self] | screenshot FILE.bmp [CONTROL]\n"
     L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
     L"  settext CONTROL TEXT | click CONTROL | select pc INDEX\n"
     L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"

@@ -167,6 +167,11 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(self.read("text", "ebLogin"), "demo")
         self.assertEqual(self.read("checked", "cbSaveAuthData"), "1")
         self.assertEqual(self.read("combo", "cbAutoReconnect"), "1")
+        # The first line check finds the line down: redial pending, both buttons off, red.
+        self.wait_for("image", "bConnect", "red", timeout_ms=5000)
+        self.assertEqual(self.read("enabled", "bConnect"), "0")
+        self.assertEqual(self.read("enabled", "bDisconnect"), "0")
+        self.assertEqual(self.dials(), [])
 
         self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
         self.wait_for("enabled", "bDisconnect", "1", timeout_ms=15000)
@@ -199,13 +204,16 @@ class OstradaEndToEnd(unittest.TestCase):
         while len(self.dials()) < 3 and time.monotonic() < deadline:
             time.sleep(0.5)
         self.assertEqual(len(self.dials()), 3, self.session.dialer_commands())
+        for dial in self.dials():
+            self.assertTrue(dial.endswith(" Tarvolix demo wrong "), dial)
         self.wait_for("enabled", "bConnect", "1", timeout_ms=20000)
         self.assertEqual(self.read("text", "bConnect"), "Подключить")
         self.assertEqual(self.read("image", "bConnect"), "red")
         self.assertEqual(self.read("enabled", "bDisconnect"), "0")
         log = self.read("text", "mInfo")
-        self.assertIn("691", log)
+        self.assertIn("Ошибка удаленного доступа 691", log)
         self.assertIn(SEPARATOR, log)
+        self.assertLessEqual(int(self.read("lines", "mInfo")), 51)
         self.screenshot("paused-after-three-attempts")
 
         # The next line check (20 s later) finds the line down again: still no dial.
@@ -231,7 +239,7 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(len(hangups), 1, self.session.dialer_commands())
         self.assertRegex(hangups[0], r'(?i)^"C:\\windows\\system32\\rasdial\.exe" '
                                      r'Tarvolix /DISCONNECT $')
-        self.assertTrue(self.read("text", "mInfo").strip(), "the hang-up's output is not logged")
+        self.assertIn("Команда успешно выполнена.", self.read("text", "mInfo"))
         self.assertEqual(self.dials(), [])
 
     def test_second_start_shows_first_window_and_ends(self):
@@ -244,10 +252,24 @@ class OstradaEndToEnd(unittest.TestCase):
         second = Program(self.session, Path(config("OSTRADA_EXE")))
         self.programs.append(second)
         self.assertEqual(second.wait(timeout=30), 0)
-        self.assertEqual(self.read("windows"), "1")
         ok, output = self.session.drive("window-visible", expect="1", timeout_ms=10000)
         self.assertTrue(ok, "the first window was not shown again")
+        self.assertEqual(self.read("windows"), "1")
         self.assertIsNone(self.programs[0].process.poll(), "the first instance ended")
+
+    def test_show_request_with_own_handle_is_ignored(self):
+        """The show request brings a hidden window back unless it carries the window's own
+        handle."""
+        self.session.write_registry(CLEAN_REGISTRY)
+        self.session.reset_dialer("line = down\n")
+        self.start()
+        self.session.drive("hide")
+        self.session.drive("show-request", "self")
+        time.sleep(2)
+        self.assertEqual(self.read("window-visible"), "0")
+        self.session.drive("show-request")
+        ok, _ = self.session.drive("window-visible", expect="1", timeout_ms=10000)
+        self.assertTrue(ok, "the show request did not show the window")
 
 
 if __name__ == "__main__":
