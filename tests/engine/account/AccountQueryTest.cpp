@@ -11,10 +11,15 @@
 #include <windows.h>
 #endif
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "StandInServer.h"
 #include "TestServices.h"
 #include "engine/ExeVersion.h"
 #include "engine/uConnectorClass.h"
+#include "net/SynDownload.h"
 
 namespace velmora::account_test {
 namespace {
@@ -44,6 +49,11 @@ int64_t ProgramVersionNumber() {
 #endif
 }
 
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 TUserInfo WithStatus(const std::wstring& status) {
   TUserInfo info = kAnswer;
   info[ufErrorCode] = status;
@@ -54,7 +64,7 @@ class AccountQuery : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(FServer.Load()) << FServer.Error();
-    ASSERT_TRUE(FServer.Control("mode=normal\n"));
+    ASSERT_TRUE(FServer.Control("mode=normal\nupdate=off\n"));
     FLogStart = FServer.LogSize();
   }
 
@@ -187,6 +197,28 @@ TEST_F(AccountQuery, WrongPasswordGetsTheServersErrorCodeAndEmptyFields) {
   TUserInfo refused;
   refused[ufErrorCode] = L"1";
   EXPECT_EQ(connector->UserInfo(), refused);
+}
+
+TEST_F(AccountQuery, AnnouncedUpdateKeepsTheOtherFieldsAndItsDownloadArrivesWhole) {
+  auto connector = Create();
+  PassOneSecond();
+  ASSERT_EQ(connector->UserInfo(), kAnswer);
+
+  ASSERT_TRUE(FServer.Control("update=on\n"));
+  Refresh(*connector);
+  const std::wstring url =
+      L"http://127.0.0.1:" + std::to_wstring(FServer.Port()) + L"/download/Ostrada.exe";
+  TUserInfo announced = WithStatus(L"3");
+  announced[ufContract] = url;
+  EXPECT_EQ(connector->UserInfo(), announced);
+
+  const std::filesystem::path served = std::filesystem::path(FServer.Dir()) / "Ostrada.exe";
+  const std::filesystem::path target = std::filesystem::path(FServer.Dir()) / "downloaded.exe";
+  TSynDownload download;
+  download.URLToFile(connector->UserInfo()[ufContract], target.wstring());
+  const std::string expected = ReadBytes(served);
+  EXPECT_GT(expected.size(), 100000u);
+  EXPECT_TRUE(ReadBytes(target) == expected) << "the download differs from the served file";
 }
 
 TEST_F(AccountQuery, DestroyDuringASlowAnswerReturnsPromptly) {

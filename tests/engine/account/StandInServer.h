@@ -22,6 +22,8 @@ class TStandInServer {
   const std::string& Error() const { return FError; }
 
   int Port() const { return FPort; }
+  // The server's folder, as this program names it.
+  const std::string& Dir() const { return FDir; }
   std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(FPort); }
 
   // Replaces the control file with text ("key=value" lines) and waits until the server
