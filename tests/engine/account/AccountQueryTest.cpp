@@ -4,16 +4,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "StandInServer.h"
 #include "TestServices.h"
