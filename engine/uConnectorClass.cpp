@@ -12,7 +12,7 @@
 
 namespace velmora {
 
-// Created in this order before any connector exists, deleted in the same order at the end.
+// Created in this order at start-up, before any connector exists.
 TCriticalSection csDial;
 TCriticalSection csAccount;
 TCriticalSection csPing;
