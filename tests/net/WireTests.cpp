@@ -71,6 +71,15 @@ TEST(HttpWire, QueryGoesOutVerbatimInTheAnsiCodePage) {
   EXPECT_EQ(requests[1].Bytes, ExpectedGet(server, target));
 }
 
+TEST(HttpWire, AnswerIsDecodedFromTheAnsiCodePage) {
+  TLoopbackServer server;
+  server.Queue(HeadAnswer(16));
+  server.Queue(OkAnswer("0|\xC4\xEE\xE3\xEE\xE2\xEE\xF0 \xB9 7|\xB8"));
+  TSynDownload download;
+  EXPECT_EQ(download.URLToString(server.WUrl(L"/connector/connector.php")),
+            L"0|\u0414\u043e\u0433\u043e\u0432\u043e\u0440 \u2116 7|\u0451");
+}
+
 TEST(HttpWire, CookiesSetByAnAnswerGoWithLaterGetsButNeverWithHead) {
   TLoopbackServer server;
   server.Queue(HeadAnswer(2));
