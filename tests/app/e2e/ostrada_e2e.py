@@ -254,6 +254,7 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(second.wait(timeout=30), 0)
         ok, output = self.session.drive("window-visible", expect="1", timeout_ms=10000)
         self.assertTrue(ok, "the first window was not shown again")
+        self.assertEqual(self.read("foreground"), "1", "the first window is not in front")
         self.assertEqual(self.read("windows"), "1")
         self.assertIsNone(self.programs[0].process.poll(), "the first instance ended")
 
