@@ -61,12 +61,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                                          ICC_LINK_CLASS | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
 
-  if (CreateMainForms(instance, showCommand)) {
+  const bool created = CreateMainForms(instance, showCommand);
+  if (created) {
     RunMessageLoop();
   }
   // The mutex goes first, so a start that comes in meanwhile finds no running instance;
   // destroying the window then ends the connector's threads.
   instanceLock.Release();
   DestroyMainForms();
-  return 0;
+  return created ? 0 : 1;  // a window that could not be created is no successful run
 }
