@@ -204,6 +204,9 @@ bool EnableDebugPrivilege(bool enable, std::wstring* error) {
   return adjusted != FALSE;
 }
 
+// No guard against a relaunch that still fails the test: a marker argument would change the
+// arguments passed on, and a process started through the elevation service does not inherit
+// this one's environment. Every relaunch passes the elevation prompt, which the user can decline.
 void RunElevated() {
   const TRelaunchCommand command = MakeRelaunchCommand(GetCommandLineW());
   SHELLEXECUTEINFOW info = {};
