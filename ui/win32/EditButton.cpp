@@ -6,6 +6,8 @@ namespace velmora {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x45425452;  // "EBTR"
+// The button's state, also reachable from outside the subclass procedure.
+constexpr wchar_t kStateProp[] = L"VelmoraRightButton";
 
 struct TRightButton {
   HWND Button = nullptr;
@@ -66,6 +68,7 @@ LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(edit, EditProc, kSubclassId);
+      RemovePropW(edit, kStateProp);
       delete state;
       break;
   }
@@ -87,15 +90,15 @@ HWND AttachRightButton(HWND edit, int id) {
     delete state;
     return nullptr;
   }
+  SetPropW(edit, kStateProp, state);
   PlaceButton(edit, state->Button);
   return state->Button;
 }
 
 void SetRightButtonImage(HWND edit, HIMAGELIST images) {
-  DWORD_PTR data = 0;
-  if (!GetWindowSubclass(edit, EditProc, kSubclassId, &data))
+  auto* state = static_cast<TRightButton*>(GetPropW(edit, kStateProp));
+  if (!state)
     return;
-  auto* state = reinterpret_cast<TRightButton*>(data);
   state->Images = images;
   InvalidateRect(state->Button, nullptr, TRUE);
 }
