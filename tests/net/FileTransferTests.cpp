@@ -5,6 +5,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "net/SynDownload.h"
@@ -22,9 +23,10 @@ using test::TLoopbackServer;
 
 struct TFileFixture : ::testing::Test {
   TFileFixture() {
+    // Unique per run: trees of other builds may run the same tests at the same time.
     dir = fs::temp_directory_path() /
-          ("velmora-net-" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+          ("velmora-net-" + std::to_string(std::random_device()()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "net/SynDownload.h"
 
@@ -39,7 +40,8 @@ class HttpInterop : public ::testing::Test {
 };
 
 TEST_F(HttpInterop, LargeFileArrivesByteForByte) {
-  fs::path target = fs::temp_directory_path() / "velmora-interop-big.bin";
+  fs::path target = fs::temp_directory_path() /
+                    ("velmora-interop-" + std::to_string(std::random_device()()) + ".bin");
   TSynDownload download;
   download.URLToFile(ServerUrl(L"/big.bin"), target.wstring());
   std::ifstream in(target, std::ios::binary);
