@@ -139,7 +139,10 @@ class OstradaEndToEnd(unittest.TestCase):
                   ("enabled", "bDisconnect", "0"), ("enabled", "bRefresh", "1"),
                   ("combo", "cbAutoConnect", "0"), ("combo", "cbAutoReconnect", "0"),
                   ("combo", "cbAutoUpdate", "1"), ("combo", "cbAutostart", "0"),
-                  ("visible", "cbAutostart", "0"), ("hint", "bRefresh", "Обновить информацию")]
+                  ("visible", "cbAutostart", "0"), ("hint", "bRefresh", "Обновить информацию"),
+                  ("hint", "ebLoginRightButton", "Очистить поле"),
+                  ("hint", "ebPasswordRightButton", "Очистить поле"),
+                  ("visible", "mInfo", "0")]
         for command, control, expected in states:
             with self.subTest(command=command, control=control):
                 self.assertEqual(self.read(command, control), expected)
@@ -157,6 +160,9 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertNotIn("/connector/connector.php", self.server.requests())
         self.assertIsNone(self.session.registry_value("HKCU\\Software\\Norvenda\\LoginData", "Login"))
         self.screenshot("first-start")
+        self.assertEqual(self.session.drive("select", "pc", "1")[1], "1")
+        self.wait_for("visible", "mInfo", "1", timeout_ms=3000)
+        self.assertEqual(self.read("visible", "bConnect"), "0")
 
     def test_saved_credentials_connect_automatically(self):
         """Saved login with automatic connection and reconnection: the account query about
