@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 
 #include "net/HTTPAnswer.h"
 #include "net/HTTPRequest.h"
@@ -16,7 +17,14 @@ THTTPSend::~THTTPSend() {
 }
 
 bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
-  bool completed = Exchange(method, url);
+  bool completed = false;
+  try {
+    completed = Exchange(method, url);
+  } catch (const std::bad_alloc&) {
+    // A body the process has no room for (a 32-bit process may lack the address space even
+    // below the body limit) is one more failed exchange.
+    Document = std::string();
+  }
   if (!completed)
     CloseConnection();
   return completed;

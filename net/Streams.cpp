@@ -2,6 +2,7 @@
 #include "net/Streams.h"
 
 #include <algorithm>
+#include <new>
 
 namespace velmora {
 
