@@ -98,7 +98,6 @@ int Dial(const TCommand& command, const TScenario& scenario, TLanguage language,
   TScript script;
   if (!PhonebookHasEntry(phonebook, entry)) {
     script.Add(ErrorLines(language, kEntryMissing));
-    script.Lines.erase(script.Lines.begin());  // nothing precedes it, so no blank line either
     return Perform(script, scenario, L"dial", kEntryMissing);
   }
   if (IsConnected(folder, entry)) {
