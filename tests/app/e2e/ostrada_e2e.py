@@ -249,12 +249,15 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertEqual(self.dials(), [])
 
     def test_second_start_shows_first_window_and_ends(self):
-        """A second start while the first runs hidden: the first window comes back, the
-        second process ends with exit code 0 and never shows a window of its own."""
+        """A second start while the first runs hidden in the tray: the first window comes
+        back in front, the second process ends with exit code 0 and shows no window."""
         self.session.write_registry(CLEAN_REGISTRY)
         self.session.reset_dialer("line = down\n")
         self.start()
-        self.assertEqual(self.session.drive("hide")[1], "0")
+        self.session.drive("close")  # closing only hides the window to the tray
+        ok, _ = self.session.drive("window-visible", expect="0", timeout_ms=10000)
+        self.assertTrue(ok, "closing did not hide the window")
+        self.assertIsNone(self.programs[0].process.poll(), "closing ended the program")
         second = Program(self.session, Path(config("OSTRADA_EXE")))
         self.programs.append(second)
         self.assertEqual(second.wait(timeout=30), 0)
