@@ -158,7 +158,8 @@ class OstradaEndToEnd(unittest.TestCase):
         self.assertIsNotNone(phonebook, "no rasphone.pbk in the prefix")
         self.assertIn("[Tarvolix]", phonebook.read_text(encoding="ascii", errors="replace"))
         self.assertNotIn("/connector/connector.php", self.server.requests())
-        self.assertIsNone(self.session.registry_value("HKCU\\Software\\Norvenda\\LoginData", "Login"))
+        login_data = "HKCU\\Software\\Norvenda\\LoginData"
+        self.assertIsNone(self.session.registry_value(login_data, "Login"), "registry written")
         self.screenshot("first-start")
         self.assertEqual(self.session.drive("select", "pc", "1")[1], "1")
         self.wait_for("visible", "mInfo", "1", timeout_ms=3000)
