@@ -132,6 +132,16 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CONNECTOR:
       WMConnector(wParam);
       return 0;
+    case WM_ACTIVATE:
+      // Keyboard focus as in a dialog: kept while the window is inactive, first on the login.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(FHandle, focus))
+          FFocus = focus;
+      } else {
+        SetFocus(FFocus && IsWindow(FFocus) ? FFocus : ebLogin);
+      }
+      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;

@@ -148,6 +148,7 @@ class TfrmMain {
   std::wstring FDownloadLink;
   bool FCloseQueryDetached = false;
   bool FTrayIconAdded = false;
+  HWND FFocus = nullptr;       // the control that had the focus when the window went inactive
   bool FTrayLeftDown = false;  // a left click on the icon began (not the second of a double)
   HICON FTrayIcon = nullptr;
   UINT FTaskbarCreatedMsg = 0;

@@ -120,6 +120,15 @@ void TfrmMain::PlaceWindow(const RECT* suggested) {
     y = (monitor.rcMonitor.top + monitor.rcMonitor.bottom - height) / 2;
   }
   SetWindowPos(FHandle, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame may be measured at another DPI than the one the system draws it with: make
+  // the client area come out exact.
+  RECT client;
+  GetClientRect(FHandle, &client);
+  int dx = FLayout.Scale(kClientWidth) - client.right;
+  int dy = FLayout.Scale(kClientHeight) - client.bottom;
+  if (dx != 0 || dy != 0)
+    SetWindowPos(FHandle, nullptr, 0, 0, width + dx, height + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfrmMain::SnapToWorkArea(WINDOWPOS& position) const {

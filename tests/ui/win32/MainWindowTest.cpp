@@ -346,6 +346,30 @@ TEST_F(MainWindow, CreatesTheDesignedControlsWithTheirCaptionsAndStates) {
   EXPECT_EQ(SendMessageW(pc, TCM_GETCURSEL, 0, 0), 0);
 }
 
+TEST_F(MainWindow, DpiChangeScalesTheLayoutAndFont) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  UINT dpi = frmMain->Dpi();
+  RECT suggested{40, 30, 40 + 600, 30 + 700};
+  SendMessageW(Window, WM_DPICHANGED, MAKEWPARAM(dpi * 3 / 2, dpi * 3 / 2),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT client;
+  GetClientRect(Window, &client);
+  EXPECT_EQ(client.right, MulDiv(348, static_cast<int>(dpi * 3 / 2), 96));
+  EXPECT_EQ(client.bottom, MulDiv(364, static_cast<int>(dpi * 3 / 2), 96));
+  RECT window;
+  GetWindowRect(Window, &window);
+  EXPECT_EQ(window.left, 40);
+  RECT button;
+  GetWindowRect(Control(IDC_bConnect), &button);
+  EXPECT_EQ(button.right - button.left, MulDiv(159, static_cast<int>(dpi * 3 / 2), 96));
+  EXPECT_EQ(button.bottom - button.top, MulDiv(35, static_cast<int>(dpi * 3 / 2), 96));
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(IDC_bConnect), WM_GETFONT, 0, 0)),
+             sizeof(font), &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi * 3 / 2), 72));
+  EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+}
+
 TEST_F(MainWindow, LineCheckRowsSetButtonsCaptionImageAndTheRedialTimer) {
   ASSERT_NO_FATAL_FAILURE(Create());
   // Not connected, automatic dialling not armed: the report only arms it.
