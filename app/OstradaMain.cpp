@@ -47,7 +47,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     return 1;
   }
 
-  LoadExeVersion();
+  // A program without its version record cannot tell the account server its version:
+  // start-up ends with the reason, as an unhandled start-up error would.
+  try {
+    LoadExeVersion();
+  } catch (const EExeVersionError& error) {
+    MessageBoxW(nullptr, error.Message().c_str(), kApplicationTitle,
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    return 1;
+  }
 
   TSingleInstance instanceLock(kMutexName);
   if (instanceLock.AlreadyRunning()) {
