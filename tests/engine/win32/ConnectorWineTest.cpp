@@ -163,6 +163,26 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
+// Removes a folder with everything in it.
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(folder + name + L"\\");
+      } else {
+        DeleteFileW((folder + name).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 std::vector<uint32_t> DialCodes(const TNotes& notes) {
   std::vector<uint32_t> codes;
   for (const TNote& note : notes) {
@@ -234,6 +254,8 @@ class ConnectorWine : public ::testing::Test {
     FConnector.reset();
     if (!FSavedProfile.empty())
       SetEnvironmentVariableW(L"ALLUSERSPROFILE", FSavedProfile.c_str());
+    if (!FFolder.empty())
+      RemoveTree(FFolder);
   }
 
   std::wstring Dialer() const {
