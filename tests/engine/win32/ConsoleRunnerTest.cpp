@@ -130,11 +130,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TChunkCase{"ThreeThousandBytesAsFullChunkThenRest", L"bytes 3000", 3000, {2400, 600}},
         TChunkCase{"BurstsAsSeparateChunks",
-                   L"bytes 100 sleep 1000 bytes 200 sleep 1000 bytes 300",
+                   L"bytes 100 sleep 1500 bytes 200 sleep 1500 bytes 300",
                    600,
                    {100, 200, 300}},
         TChunkCase{"ExactlyTwoFullChunksThenSilence",
-                   L"bytes 2400 sleep 500 bytes 2400 sleep 1500",
+                   L"bytes 2400 sleep 1500 bytes 2400 sleep 1500",
                    4800,
                    {2400, 2400}},
         TChunkCase{
@@ -195,7 +195,7 @@ TEST(ConsoleRunner, CommandLineIsCommandBlankParameters) {
 }
 
 TEST(ConsoleRunner, NeverEndingProgramIsEndedAtTheBoundAndItsOutputDelivered) {
-  const TRun run = RunWriter(L"pid bytes 50 forever", L"", 1500);
+  const TRun run = RunWriter(L"pid bytes 50 forever", L"", 5000);
   const std::string all = run.All();
   const size_t lineEnd = all.find('\n');
   ASSERT_NE(lineEnd, std::string::npos);

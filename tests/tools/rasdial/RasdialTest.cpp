@@ -333,7 +333,7 @@ TEST_F(RasdialTest, OutputComesInBurstsAfterTheDialDelay) {
 
 TEST_F(RasdialTest, NeverEndingDialIsEndedByTheRunnerAndConnectsNothing) {
   Scenario("hang = dial");
-  EXPECT_EQ(Chunks(L"Tarvolix ivan secret ", 1500),
+  EXPECT_EQ(Chunks(L"Tarvolix ivan secret ", 5000),
             std::vector<std::string>{"Connecting to Tarvolix...\r\n"});
   Scenario("");
   EXPECT_EQ(List().Output, kListedNothing);
