@@ -74,14 +74,4 @@ const THelpPanel kHelpPanels[kHelpPanelCount] = {
      L"– позвоните в Службу технической поддержки.\r\n\r\n"},
 };
 
-std::wstring HelpPageText() {
-  std::wstring text;
-  for (const THelpPanel& panel : kHelpPanels) {
-    text += panel.Text;
-    if (text.size() < 4 || text.compare(text.size() - 4, 4, L"\r\n\r\n") != 0)
-      text += L"\r\n\r\n";
-  }
-  return text;
-}
-
 }  // namespace velmora

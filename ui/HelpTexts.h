@@ -15,7 +15,4 @@ struct THelpPanel {
 inline constexpr int kHelpPanelCount = 6;
 extern const THelpPanel kHelpPanels[kHelpPanelCount];
 
-// All help texts one after another, separated by an empty line.
-std::wstring HelpPageText();
-
 }  // namespace velmora

@@ -15,6 +15,7 @@
 #include "ui/resource.h"
 #include "ui/uDataModule.h"
 #include "ui/win32/EditButton.h"
+#include "ui/win32/HelpGroup.h"
 #include "ui/win32/LogMemo.h"
 
 namespace velmora {
@@ -78,7 +79,22 @@ void DestroyMainForms() {
 }
 
 bool IsMainFormDialogMessage(MSG& msg) {
-  return frmMain && frmMain->Handle() && IsDialogMessageW(frmMain->Handle(), &msg);
+  if (!frmMain || !frmMain->Handle())
+    return false;
+  // A wheel turn with the cursor over the help list scrolls the list, whichever control has
+  // the focus and whichever page is shown (the pages share one area).
+  if (msg.message == WM_MOUSEWHEEL && frmMain->catHelp &&
+      (msg.hwnd == frmMain->Handle() || IsChild(frmMain->Handle(), msg.hwnd))) {
+    RECT area;
+    POINT cursor;
+    GetWindowRect(frmMain->catHelp, &area);
+    if (GetCursorPos(&cursor) && PtInRect(&area, cursor)) {
+      HelpGroupWheel(frmMain->catHelp, GET_WHEEL_DELTA_WPARAM(msg.wParam),
+                     (GET_KEYSTATE_WPARAM(msg.wParam) & MK_SHIFT) != 0);
+      return true;
+    }
+  }
+  return IsDialogMessageW(frmMain->Handle(), &msg);
 }
 
 TfrmMain::TfrmMain(HINSTANCE instance) : FInstance(instance) {}

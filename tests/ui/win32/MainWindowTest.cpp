@@ -20,6 +20,7 @@
 #include "ui/resource.h"
 #include "ui/uDataModule.h"
 #include "ui/ufrmMain.h"
+#include "ui/win32/HelpGroup.h"
 
 namespace velmora {
 namespace {
@@ -573,6 +574,38 @@ TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateStopsTheWindow)
   Notify(cnDialStarted);
   EXPECT_EQ(ConnectImage(), 0);
   EXPECT_NE(Text(Control(IDC_bConnect)), L"Подключение");  // ignored
+}
+
+TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  HWND help = Control(IDC_catHelp);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 0);
+  HelpGroupToggle(help, 5);  // "Ошибка 678"
+  EXPECT_EQ(HelpGroupOpenPanel(help), 5);
+  EXPECT_EQ(HelpGroupScrollPos(help), 5 * 30);
+  HelpGroupToggle(help, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 0);
+  EXPECT_EQ(HelpGroupScrollPos(help), 0);
+
+  // The log page is shown and has the focus; the cursor is over the shared page area.
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 1, 0);
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(Control(IDC_mInfo)));
+  RECT area;
+  GetWindowRect(help, &area);
+  ASSERT_TRUE(SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2));
+  UINT lines = 3;
+  SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+  MSG wheel{};
+  wheel.hwnd = Control(IDC_mInfo);
+  wheel.message = WM_MOUSEWHEEL;
+  wheel.wParam = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
+  EXPECT_TRUE(IsMainFormDialogMessage(wheel));
+  EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+
+  ASSERT_TRUE(SetCursorPos(area.right + 50, area.bottom + 50));  // elsewhere: the list stays
+  IsMainFormDialogMessage(wheel);
+  EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
 }
 
 TEST_F(MainWindow, CloseHidesToTheTrayAndOnlyTheMenuEndsTheProgram) {
