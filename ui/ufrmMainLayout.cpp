@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "engine/AppTitle.h"
-#include "ui/HelpTexts.h"
 #include "ui/ProviderInfo.h"
 #include "ui/SettingsText.h"
 #include "ui/resource.h"
@@ -14,6 +13,7 @@
 #include "ui/ufrmMain.h"
 #include "ui/win32/Containers.h"
 #include "ui/win32/EditButton.h"
+#include "ui/win32/HelpGroup.h"
 
 namespace velmora {
 namespace {
@@ -83,7 +83,8 @@ bool TfrmMain::RegisterWindowClass() {
 }
 
 bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
-  if (!RegisterWindowClass() || !RegisterContainerClasses(FInstance))
+  if (!RegisterWindowClass() || !RegisterContainerClasses(FInstance) ||
+      !RegisterHelpGroupClass(FInstance))
     return false;
   FTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
   if (!CreateWindowExW(kExStyle, kMainFormClassName, kApplicationTitle, kStyle, CW_USEDEFAULT,
@@ -267,19 +268,21 @@ void TfrmMain::CreateConnectPage() {
     const wchar_t* Caption;
     DWORD Style;
   };
-  constexpr DWORD kValue = kVisible | SS_RIGHT | SS_NOPREFIX | SS_NOTIFY;  // hint shows it whole
-  // Values first: a title drawn over a value's empty left part stays whole in wider fonts.
+  constexpr DWORD kValue =
+      kVisible | WS_CLIPSIBLINGS | SS_RIGHT | SS_NOPREFIX | SS_NOTIFY;  // hint shows it whole
+  // Titles first, so they lie above the values; the values clip them out, so a title stays
+  // whole where a wider font makes it reach into a value's empty left part.
   const TLabel labels[] = {
-      {&lbContractInfo, IDC_lbContractInfo, {197, 6, 111, 13}, L"", kValue},
-      {&lbFIOInfo, IDC_lbFIOInfo, {405, 23, 132, 13}, L"", kValue},
-      {&lbTariffInfo, IDC_lbTariffInfo, {147, 29, 161, 13}, L"", kValue},
-      {&lbBalanceInfo, IDC_lbBalanceInfo, {150, 52, 158, 13}, L"", kValue},
-      {&lbDieDateInfo, IDC_lbDieDateInfo, {207, 75, 101, 13}, L"", kValue},
       {&lbContract, IDC_lbContract, {105, 6}, L"Номер договора:", kVisible},
       {&lbFIO, IDC_lbFIO, {372, 23}, L"ФИО:", kVisible},
       {&lbTariff, IDC_lbTariff, {105, 29}, L"Тариф:", kVisible},
       {&lbBalance, IDC_lbBalance, {105, 52}, L"Баланс:", kVisible},
       {&lbDieDate, IDC_lbDieDate, {105, 75}, L"Дата отключения:", kVisible},
+      {&lbContractInfo, IDC_lbContractInfo, {197, 6, 111, 13}, L"", kValue},
+      {&lbFIOInfo, IDC_lbFIOInfo, {405, 23, 132, 13}, L"", kValue},
+      {&lbTariffInfo, IDC_lbTariffInfo, {147, 29, 161, 13}, L"", kValue},
+      {&lbBalanceInfo, IDC_lbBalanceInfo, {150, 52, 158, 13}, L"", kValue},
+      {&lbDieDateInfo, IDC_lbDieDateInfo, {207, 75, 101, 13}, L"", kValue},
       {&lbContactInfoRight,
        IDC_lbContactInfoRight,
        {4, 104, 133, 29},
@@ -358,17 +361,13 @@ void TfrmMain::CreateSettingsPage() {
 }
 
 void TfrmMain::CreateHelpPage() {
-  // The help texts one after another in a read-only scrolling box.
-  catHelp = CreateWindowExW(
-      0, L"EDIT", HelpPageText().c_str(),
-      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-      0, 0, 0, 0, tsHelp, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_catHelp)), FInstance,
-      nullptr);
-  FLayout.Add(catHelp, {0, 0, 340, 336});
+  catHelp = FLayout.Create(tsHelp, kHelpGroupClassName, IDC_catHelp, {0, 0, 340, 336}, L"",
+                           WS_VISIBLE | WS_TABSTOP | WS_VSCROLL);
+  SendMessageW(catHelp, kHelpGroupSetDpi, Dpi(), 0);
 }
 
 LRESULT TfrmMain::OnCtlColorStatic(HDC dc, HWND control) {
-  if (control == mInfo || control == catHelp) {
+  if (control == mInfo) {
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
   }
