@@ -103,6 +103,9 @@ TfrmMain::~TfrmMain() {
   for (HIMAGELIST& list : FConnectImages)
     if (list)
       ImageList_Destroy(list);
+  for (HBITMAP logo : FLogos)
+    if (logo)
+      DeleteObject(logo);
   if (FFont)
     DeleteObject(FFont);
   if (FLogFont)
