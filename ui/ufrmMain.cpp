@@ -12,6 +12,7 @@
 #include "engine/uConnectorClass.h"
 #include "ui/ConnectionLogic.h"
 #include "ui/ProviderInfo.h"
+#include "ui/SettingsText.h"
 #include "ui/resource.h"
 #include "ui/uDataModule.h"
 #include "ui/win32/EditButton.h"
@@ -377,7 +378,7 @@ void TfrmMain::lbCopyClick() {
 }
 
 bool TfrmMain::ListIsOn(HWND list) const {
-  return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0)) != 0;
+  return ListIndexIsOn(static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0)));
 }
 
 void TfrmMain::SetConnectCaption(const wchar_t* caption) {

@@ -77,10 +77,4 @@ void TControlLayout::Rescale() {
   }
 }
 
-void TControlLayout::Fit(HWND control) {
-  for (const TEntry& entry : FEntries)
-    if (entry.Control == control && entry.Bounds.Width == 0)
-      Place(entry);
-}
-
 }  // namespace velmora

@@ -34,8 +34,6 @@ class TControlLayout {
   void Add(HWND control, TBounds bounds, bool takesFont = true, TGrow grow = TGrow::None);
   // Moves and resizes every control for the current DPI and gives it the current font.
   void Rescale();
-  // Fits an autosized label to its present caption (after its text changed).
-  void Fit(HWND control);
 
  private:
   struct TEntry {

@@ -45,14 +45,4 @@ void TTooltips::Set(HWND control, const std::wstring& text) {
     SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
-std::wstring TTooltips::Get(HWND control) const {
-  if (!FTooltip || !control)
-    return {};
-  wchar_t buffer[1024] = L"";
-  TTTOOLINFOW info = ToolFor(control, buffer);
-  SendMessageW(FTooltip, TTM_GETTEXTW, static_cast<WPARAM>(std::size(buffer)),
-               reinterpret_cast<LPARAM>(&info));
-  return buffer;
-}
-
 }  // namespace velmora

@@ -18,7 +18,6 @@ class TTooltips {
   HWND Handle() const { return FTooltip; }
   // Sets the hint of control (adds its tool the first time); an empty text hides the hint.
   void Set(HWND control, const std::wstring& text);
-  std::wstring Get(HWND control) const;
 
  private:
   HWND FTooltip = nullptr;
