@@ -27,10 +27,13 @@ bool CreateMainForms(HINSTANCE instance, int showCommand);
 // The same with the connector built on the given services (tests); null means the platform's.
 bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv);
 // Destroys the window (FormDestroy frees the connector, whose destructor ends its threads),
-// then the data module. Call after the message loop has ended.
+// then the data module. Call after the message loop has ended. A close request only hides
+// the window to the tray; the tray menu's "Закрыть программу" (WM_COMMAND IDM_miCloseApp),
+// a session end or an update end the message loop (PostQuitMessage).
 void DestroyMainForms();
-// Keyboard navigation (Tab, arrows, mnemonics) for the message loop: call for every message
-// before TranslateMessage/DispatchMessage; true when the message was handled.
+// For the message loop: call for every message before TranslateMessage/DispatchMessage;
+// true when the message was handled. Gives keyboard navigation (Tab, arrows, mnemonics) and
+// sends wheel turns over the help list to the list, whichever control has the focus.
 bool IsMainFormDialogMessage(MSG& msg);
 
 // Window class of the main window; controls sit on page windows (find them recursively).
