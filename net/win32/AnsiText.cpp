@@ -19,10 +19,11 @@ std::string ToAnsi(std::wstring_view text) {
 std::wstring FromAnsi(std::string_view bytes) {
   if (bytes.empty())
     return {};
-  int size =
-      MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  int size = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes.data(),
+                                 static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring text(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes.data(), static_cast<int>(bytes.size()),
+                      text.data(), size);
   return text;
 }
 
