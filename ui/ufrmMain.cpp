@@ -17,6 +17,7 @@
 #include "ui/uDataModule.h"
 #include "ui/win32/EditButton.h"
 #include "ui/win32/HelpGroup.h"
+#include "ui/win32/ControlText.h"
 #include "ui/win32/LogMemo.h"
 
 namespace velmora {
@@ -32,16 +33,6 @@ constexpr wchar_t kUpdateNotice[] =
     L"Найдена новая версия программы. Сейчас будет выполнено обновление.";
 // Which image bConnect shows, for tools that look at the window from outside: 1 + index.
 constexpr wchar_t kConnectImageProp[] = L"VelmoraConnectImage";
-
-bool IsChecked(HWND box) {
-  return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-// Sets an edit's text only when it differs, so its change handler fires only on a change.
-void SetEditText(HWND edit, const std::wstring& text) {
-  if (WindowText(edit) != text)
-    SetWindowTextW(edit, text.c_str());
-}
 
 }  // namespace
 

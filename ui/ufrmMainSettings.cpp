@@ -6,7 +6,7 @@
 #include "engine/uConnectorClass.h"
 #include "ui/SettingsText.h"
 #include "ui/ufrmMain.h"
-#include "ui/win32/LogMemo.h"
+#include "ui/win32/ControlText.h"
 #include "ui/win32/Registry.h"
 
 namespace velmora {
@@ -57,15 +57,6 @@ std::wstring Lower(std::wstring text) {
   if (!text.empty())
     CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
-}
-
-bool IsChecked(HWND box) {
-  return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void SetEditText(HWND edit, const std::wstring& text) {
-  if (WindowText(edit) != text)
-    SetWindowTextW(edit, text.c_str());
 }
 
 }  // namespace

@@ -31,12 +31,4 @@ void TEditLogMemo::ScrollLines(int lines) {
   SendMessageW(FEdit, EM_LINESCROLL, 0, lines);
 }
 
-std::wstring WindowText(HWND window) {
-  int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  int got = GetWindowTextW(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
-}
-
 }  // namespace velmora

@@ -19,7 +19,4 @@ class TEditLogMemo : public ILogMemo {
   HWND FEdit;
 };
 
-// The edit's whole text.
-std::wstring WindowText(HWND window);
-
 }  // namespace velmora
