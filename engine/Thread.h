@@ -32,7 +32,7 @@ class TThreadGroup {
   // Waits until every thread started here has ended.
   void JoinAll();
 
-  struct TState;  // the platform's bookkeeping, shared with the running threads
+  struct TState;  // the bookkeeping, shared with the running threads
 
  private:
   std::shared_ptr<TState> FState;

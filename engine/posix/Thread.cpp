@@ -1,93 +1,55 @@
-// Native threads of the connector on std::thread; finished threads are joined as new ones
-// start, the rest when the group is joined.
-#include "engine/Thread.h"
-
-#include <chrono>
-#include <condition_variable>
+// The connector's threads natively, on std::thread: released through a promise, ended when
+// their body has returned.
+#include <atomic>
 #include <future>
-#include <mutex>
 #include <system_error>
 #include <thread>
-#include <vector>
+
+#include "engine/ThreadPlatform.h"
 
 namespace velmora {
 
-namespace {
-std::atomic<TThreadHandle> NextHandle{1};
-
-struct TEntry {
-  std::thread Thread;
-  std::shared_ptr<bool> Done;  // set under the group's mutex when the routine has returned
-};
-}  // namespace
-
-struct TThreadGroup::TState {
-  std::mutex Mutex;
-  std::condition_variable Changed;
-  size_t Running = 0;
-  std::vector<TEntry> Threads;
-
-  void JoinFinished() {
-    std::erase_if(Threads, [](TEntry& entry) {
-      if (!*entry.Done)
-        return false;
-      entry.Thread.join();
-      return true;
-    });
-  }
-};
-
 void CloseThreadHandle(TThreadHandle) {}
 
-TThreadGroup::TThreadGroup() : FState(std::make_shared<TState>()) {}
+namespace threads {
+namespace {
 
-TThreadGroup::~TThreadGroup() {
-  JoinAll();
-}
+std::atomic<TThreadHandle> NextHandle{1};
 
-TThreadHandle TThreadGroup::Start(TThreadRoutine routine, std::atomic<TThreadHandle>* slot) {
-  std::lock_guard lock(FState->Mutex);
-  FState->JoinFinished();
-  auto done = std::make_shared<bool>(false);
-  std::promise<void> gate;
-  auto opened = gate.get_future();
-  TEntry entry{{}, done};
+class TStdThread : public TJoinable {
+ public:
+  TStdThread(std::thread thread, std::shared_ptr<std::atomic<bool>> done)
+      : FThread(std::move(thread)), FDone(std::move(done)) {}
+  ~TStdThread() override {
+    if (FThread.joinable())
+      FThread.join();
+  }
+  bool Finished() override { return FDone->load(); }
+  void Join() override { FThread.join(); }
+
+ private:
+  std::thread FThread;
+  std::shared_ptr<std::atomic<bool>> FDone;
+};
+
+}  // namespace
+
+TStartedThread StartHeld(std::function<void()> body) {
+  auto gate = std::make_shared<std::promise<void>>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread;
   try {
-    entry.Thread = std::thread(
-        [state = FState, done, routine = std::move(routine), opened = std::move(opened)]() mutable {
-          opened.wait();
-          routine();
-          std::lock_guard lock(state->Mutex);
-          *done = true;
-          --state->Running;
-          state->Changed.notify_all();
-        });
+    thread = std::thread([opened = gate->get_future(), done, body = std::move(body)]() mutable {
+      opened.wait();
+      body();
+      done->store(true);
+    });
   } catch (const std::system_error&) {
-    return 0;
+    return {};
   }
-  const TThreadHandle handle = NextHandle.fetch_add(1);
-  if (slot)
-    slot->store(handle);
-  ++FState->Running;
-  FState->Threads.push_back(std::move(entry));
-  gate.set_value();
-  return handle;
+  return {NextHandle.fetch_add(1), std::make_unique<TStdThread>(std::move(thread), done),
+          [gate] { gate->set_value(); }};
 }
 
-bool TThreadGroup::WaitAll(uint32_t ms) {
-  std::unique_lock lock(FState->Mutex);
-  return FState->Changed.wait_for(lock, std::chrono::milliseconds(ms),
-                                  [this] { return FState->Running == 0; });
-}
-
-void TThreadGroup::JoinAll() {
-  std::vector<TEntry> threads;
-  {
-    std::lock_guard lock(FState->Mutex);
-    threads.swap(FState->Threads);
-  }
-  for (TEntry& entry : threads)
-    entry.Thread.join();
-}
-
+}  // namespace threads
 }  // namespace velmora
