@@ -38,7 +38,9 @@ class Display:
             number = pipe.readline().strip()
         if not number:
             self.process.kill()
-            raise RuntimeError("Xvfb did not start (see xvfb.log)")
+            self.process.wait()
+            said = (work / "xvfb.log").read_text(errors="replace").strip()
+            raise RuntimeError("Xvfb did not start; it said:\n" + said)
         self.name = ":" + number
 
     def stop(self):
