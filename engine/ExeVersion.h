@@ -43,6 +43,9 @@ class EExeVersionError : public std::runtime_error {
 // Windows only.
 TExeVersion GetExeVersion(const std::wstring& path);
 
+// The full path of the running executable, whatever its length. Windows only.
+std::wstring OwnModulePath();
+
 // Reads the running program's own version into the record behind ExeVersion(). The program
 // entry calls it once, before any window or thread exists; throws like GetExeVersion.
 // Windows only.

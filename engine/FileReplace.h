@@ -1,5 +1,6 @@
-// The file system edge of the phonebook writer: whole-file reads, directory creation and an
-// atomic replacement of a file's content, plus the modal box that reports a failure.
+// The file system edge of the phonebook writer and the self-update: whole-file reads,
+// directory creation, deletion and an atomic replacement of a file's content, plus the modal
+// box that reports a failure.
 #pragma once
 
 #include <string>
@@ -25,6 +26,9 @@ bool DirectoryExists(const std::wstring& path);
 
 // Creates one directory; its parent must exist.
 bool MakeDirectory(const std::wstring& path);
+
+// Deletes a file; true when it is gone (also when it was not there).
+bool RemoveFile(const std::wstring& path);
 
 // Replaces the file's content with content, all or nothing: writes a temporary file beside it,
 // flushes it and moves it over the file. On failure the file is as it was and the temporary

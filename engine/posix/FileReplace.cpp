@@ -99,6 +99,10 @@ bool MakeDirectory(const std::wstring& path) {
   return ::mkdir(ToUtf8(path).c_str(), 0755) == 0;
 }
 
+bool RemoveFile(const std::wstring& path) {
+  return unlink(ToUtf8(path).c_str()) == 0 || errno == ENOENT;
+}
+
 bool ReplaceFileAtomically(const std::wstring& path, const std::string& content) {
   const std::string target = ToUtf8(path);
   const std::string temp = target + ".tmp";

@@ -26,7 +26,8 @@ std::string ToUtf8(const std::wstring& text) {
   throw EExeVersionError(ToUtf8(message), message);
 }
 
-// The full path of the running executable, whatever its length.
+}  // namespace
+
 std::wstring OwnModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -38,8 +39,6 @@ std::wstring OwnModulePath() {
     path.resize(path.size() * 2);
   }
 }
-
-}  // namespace
 
 TExeVersion GetExeVersion(const std::wstring& path) {
   DWORD ignored = 0;

@@ -78,6 +78,10 @@ bool MakeDirectory(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
+bool RemoveFile(const std::wstring& path) {
+  return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 bool ReplaceFileAtomically(const std::wstring& path, const std::string& content) {
   // Windows refuses to replace a read-only file; not every file system behind MoveFileExW
   // does, so the attribute is honoured here.
