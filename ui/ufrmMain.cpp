@@ -29,8 +29,6 @@ std::unique_ptr<TConnector> Connector;
 namespace {
 
 constexpr uint32_t kAccountQueryDelayMs = 7000;
-constexpr wchar_t kUpdateNotice[] =
-    L"Найдена новая версия программы. Сейчас будет выполнено обновление.";
 // Which image bConnect shows, for tools that look at the window from outside: 1 + index.
 constexpr wchar_t kConnectImageProp[] = L"VelmoraConnectImage";
 
@@ -174,6 +172,9 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kTrayCallbackMessage:
       OnTrayCallback(lParam);
+      return 0;
+    case kUpdateDoneMessage:
+      UpdateDone(wParam != 0, std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam)));
       return 0;
   }
   if (message == FTaskbarCreatedMsg && FTaskbarCreatedMsg != 0) {
@@ -427,7 +428,7 @@ void TfrmMain::AppendLog(const std::wstring& text, bool trim) {
 }
 
 void TfrmMain::WMConnector(WPARAM code) {
-  if (FInUpdateProgress || !Connector)
+  if (!Connector)
     return;
   switch (code) {
     case cnLineChecked: {
@@ -445,10 +446,9 @@ void TfrmMain::WMConnector(WPARAM code) {
     case cnAccountInfo: {
       TUserInfo info = Connector->UserInfo();
       if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
-        // Set before the notice: its message loop goes on delivering notifications.
-        FInUpdateProgress = true;
-        FDownloadLink = info[ufContract];
-        MessageBoxW(FHandle, kUpdateNotice, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+        // One attempt a run: later announcements are ignored, everything else is handled.
+        if (!FInUpdateProgress)
+          EnterUpdate(info);
         break;
       }
       SetValueLabel(lbContractInfo, info[ufContract]);

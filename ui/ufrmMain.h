@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/uConnectorClass.h"
 #include "ui/win32/ControlLayout.h"
 #include "ui/win32/Tooltips.h"
 
@@ -40,6 +41,12 @@ bool IsMainFormDialogMessage(MSG& msg);
 inline constexpr wchar_t kMainFormClassName[] = L"TfrmMain";
 // The tray icon's callback message to the main window.
 inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+// The update task has ended: wParam 1 when the swap script runs and the program must close,
+// 0 when the update was refused; lParam a new std::wstring with the reason, which the window
+// deletes.
+inline constexpr UINT kUpdateDoneMessage = WM_APP + 2;
+
+struct TUpdateTask;
 
 class TfrmMain {
  public:
@@ -76,6 +83,12 @@ class TfrmMain {
   void lbCopyClick();
   void WMConnector(WPARAM code);
   void TrayIconClick();
+
+  // Self-update: the announcement's branch (notice, then the download), the download task
+  // (one at a time) and its end.
+  void EnterUpdate(const TUserInfo& info);
+  void StartDownloadingUpdate();
+  void UpdateDone(bool applied, std::unique_ptr<std::wstring> reason);
 
   std::wstring FRASFilename;
   bool FInUpdateProgress = false;
@@ -149,6 +162,7 @@ class TfrmMain {
   HIMAGELIST FConnectImages[3] = {};  // one-image lists for bConnect, taken from il32
   int FConnectImage = 0;
   std::wstring FDownloadLink;
+  std::shared_ptr<TUpdateTask> FTask;  // the download task; kept after it ends
   bool FCloseQueryDetached = false;
   bool FTrayIconAdded = false;
   HWND FFocus = nullptr;       // the control that had the focus when the window went inactive

@@ -1,0 +1,172 @@
+// The self-update: the notice when the account server announces a new version, the download
+// as a task on the process's thread pool, its checks, the swap script "update.bat" and the
+// program's close that lets the script swap the executables.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "engine/AppTitle.h"
+#include "engine/ExeVersion.h"
+#include "engine/FileReplace.h"
+#include "engine/PeImage.h"
+#include "engine/UpdateSignature.h"
+#include "ui/UpdateDownload.h"
+#include "ui/UpdateKey.h"
+#include "ui/UpdateScript.h"
+#include "ui/ufrmMain.h"
+
+namespace velmora {
+
+// The download task's transfer helper while a download runs; guarded by gUpdateLock.
+TSynDownload* UpdateSynDL = nullptr;
+
+struct TUpdateTask {
+  std::wstring Link;
+  HWND Window = nullptr;
+  std::atomic<bool> Running{true};
+};
+
+namespace {
+
+std::mutex gUpdateLock;
+
+constexpr wchar_t kUpdateNotice[] =
+    L"Найдена новая версия программы. Сейчас будет выполнено обновление.";
+
+std::wstring FolderOf(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+// The script's text in the OEM code page; nullopt when a character of the name has no exact
+// form there (a replaced character would make the script rename the wrong file).
+std::optional<std::string> ToOem(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  BOOL replaced = FALSE;
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      bytes.data(), size, nullptr, &replaced);
+  if (replaced)
+    return std::nullopt;
+  return bytes;
+}
+
+// Writes and starts the swap script; the error for the log, or empty once it runs.
+std::wstring ApplyUpdate(HWND window) {
+  const std::wstring exe = OwnModulePath();
+  const std::wstring folder = FolderOf(exe);
+  const std::wstring script = folder + kUpdateScriptName;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  std::optional<std::string> text =
+      ToOem(UpdateScriptText(exe.substr(folder.size()), processId, GetOEMCP()));
+  if (!text)
+    return L"имя программы нельзя записать в кодировке командной строки";
+  if (!ReplaceFileAtomically(script, *text))
+    return L"не удалось записать " + script;
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", script.c_str(), nullptr, folder.c_str(), SW_HIDE));
+  if (SUCCEEDED(com))
+    CoUninitialize();
+  if (started <= 32) {
+    RemoveFile(script);
+    return L"не удалось запустить " + script + L" (код " + std::to_wstring(started) + L")";
+  }
+  return {};
+}
+
+// The requirements of a download; the refusal reason when the built-in key is unusable.
+std::wstring Requirements(TUpdateRequirements& requirements,
+                          std::unique_ptr<TUpdateSignatureCheck>& check) {
+  requirements.Machine = kOwnMachine;
+  requirements.Running = ExeVersion();
+  if (kUpdatePublicKeyPem[0] == '\0')
+    return {};
+  std::optional<TP256Pair> key = P256PublicKeyFromPem(kUpdatePublicKeyPem);
+  if (!key)
+    return L"ключ проверки подписи в программе повреждён";
+  check = MakeSystemSignatureCheck(*key);
+  requirements.Signature = check.get();
+  return {};
+}
+
+// The task's body: download, check, apply; tells the window how it ended.
+void RunUpdateTask(TUpdateTask& task) {
+  const std::wstring target = OwnModulePath() + kUpdatedSuffix;
+  TUpdateRequirements requirements;
+  std::unique_ptr<TUpdateSignatureCheck> check;
+  std::wstring reason = Requirements(requirements, check);
+  bool applied = false;
+  if (reason.empty()) {
+    auto download = std::make_unique<TSynDownload>();
+    {
+      std::lock_guard lock(gUpdateLock);
+      UpdateSynDL = download.get();
+    }
+    TUpdateDownloadResult result = DownloadUpdate(*download, task.Link, target, requirements);
+    {
+      std::lock_guard lock(gUpdateLock);
+      UpdateSynDL = nullptr;
+    }
+    reason = result.Accepted ? ApplyUpdate(task.Window) : result.Reason;
+    if (result.Accepted && !reason.empty())
+      RemoveFile(target);
+    applied = reason.empty();
+  }
+  task.Running = false;
+  // The window owns the reason once the message is posted.
+  auto* text = new std::wstring(std::move(reason));
+  if (!PostMessageW(task.Window, kUpdateDoneMessage, applied, reinterpret_cast<LPARAM>(text)))
+    delete text;
+}
+
+VOID CALLBACK UpdateTaskCallback(PTP_CALLBACK_INSTANCE, PVOID context) {
+  // The task stays alive for the body's duration, whatever the window does meanwhile.
+  std::unique_ptr<std::shared_ptr<TUpdateTask>> task(
+      static_cast<std::shared_ptr<TUpdateTask>*>(context));
+  RunUpdateTask(**task);
+}
+
+}  // namespace
+
+void TfrmMain::EnterUpdate(const TUserInfo& info) {
+  // Set before the notice: its message loop goes on delivering notifications.
+  FInUpdateProgress = true;
+  FDownloadLink = info[ufContract];
+  MessageBoxW(FHandle, kUpdateNotice, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+  StartDownloadingUpdate();
+}
+
+void TfrmMain::StartDownloadingUpdate() {
+  if (FTask && FTask->Running)
+    return;
+  auto task = std::make_shared<TUpdateTask>();
+  task->Link = FDownloadLink;
+  task->Window = FHandle;
+  auto* reference = new std::shared_ptr<TUpdateTask>(task);
+  if (!TrySubmitThreadpoolCallback(UpdateTaskCallback, reference, nullptr)) {
+    delete reference;
+    AppendLog(std::wstring(kUpdateRefusedPrefix) + L"не удалось запустить загрузку");
+    return;
+  }
+  FTask = std::move(task);
+}
+
+void TfrmMain::UpdateDone(bool applied, std::unique_ptr<std::wstring> reason) {
+  if (applied) {
+    // The script waits for this process to end before it swaps the executables.
+    CloseApplication();
+    return;
+  }
+  AppendLog(kUpdateRefusedPrefix + *reason);
+}
+
+}  // namespace velmora
