@@ -52,9 +52,10 @@ class Display:
 
 
 class AccountServer:
-    """The stand-in account server with one accounts file, logging every request."""
+    """The stand-in account server with one accounts file, logging every request; options
+    are further command-line options (an update to announce, for example)."""
 
-    def __init__(self, work: Path, port: int, accounts: Path):
+    def __init__(self, work: Path, port: int, accounts: Path, options=()):
         self.log = work / "account-requests.log"
         self.log.unlink(missing_ok=True)
         ready = work / "account-ready"
@@ -63,7 +64,7 @@ class AccountServer:
             self.process = subprocess.Popen(
                 ["python3", str(REPO / "tools/account_server/account_server.py"), "--port",
                  str(port), "--accounts", str(accounts), "--log", str(self.log), "--ready-file",
-                 str(ready)], stdout=subprocess.DEVNULL, stderr=errors)
+                 str(ready), *options], stdout=subprocess.DEVNULL, stderr=errors)
         deadline = time.monotonic() + 15
         while not ready.exists():
             if self.process.poll() is not None or time.monotonic() > deadline:
@@ -93,6 +94,10 @@ class WineSession:
         self.dialer_dir = work / "rasdial"
         self.env = dict(os.environ, **WINE_ENV, WINEPREFIX=str(prefix), DISPLAY=display,
                         VELMORA_RASDIAL_DIR=windows_path(self.dialer_dir) + "\\")
+        if subprocess.run([str(REPO / "scripts/can-run-win32")]).returncode != 0:
+            # Wine through its 64-bit loader alone (see scripts/wine-path).
+            only64 = str(REPO / "scripts/wine64-only")
+            self.env["PATH"] = only64 + os.pathsep + self.env.get("PATH", "")
         self.env.pop("WAYLAND_DISPLAY", None)
         subprocess.run([str(REPO / "scripts/wine-prefix"), str(prefix), str(rasdial)], env=self.env,
                        check=True, timeout=300, stdout=subprocess.DEVNULL)
