@@ -123,8 +123,7 @@ class TImage {
     std::optional<uint32_t> name = Entry(*tree, size, *type & ~kSubdirectoryBit, std::nullopt);
     if (!name || !(*name & kSubdirectoryBit))
       return std::nullopt;
-    std::optional<uint32_t> language =
-        Entry(*tree, size, *name & ~kSubdirectoryBit, std::nullopt);
+    std::optional<uint32_t> language = Entry(*tree, size, *name & ~kSubdirectoryBit, std::nullopt);
     if (!language || (*language & kSubdirectoryBit) || uint64_t{*language} + 16 > size)
       return std::nullopt;
     uint32_t dataRva = FRead.U32(*tree + *language);

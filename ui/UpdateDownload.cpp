@@ -87,8 +87,7 @@ std::optional<std::wstring> ProgramProblem(const std::string& body,
 }
 
 TUpdateDownloadResult Check(TSynDownload& download, const std::wstring& link,
-                            const std::wstring& target,
-                            const TUpdateRequirements& requirements) {
+                            const std::wstring& target, const TUpdateRequirements& requirements) {
   download.URLToFile(link, target);
   std::string body;
   if (ReadWholeFile(target, body) != TReadResult::Read)

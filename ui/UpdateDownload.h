@@ -16,8 +16,8 @@ namespace velmora {
 inline constexpr wchar_t kUpdateRefusedPrefix[] = L"Обновление не выполнено: ";
 
 struct TUpdateRequirements {
-  uint16_t Machine = 0;        // the running program's processor type
-  TExeVersion Running;         // the running program's version
+  uint16_t Machine = 0;                              // the running program's processor type
+  TExeVersion Running;                               // the running program's version
   const TUpdateSignatureCheck* Signature = nullptr;  // null: the program carries no key
 };
 

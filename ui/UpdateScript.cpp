@@ -4,8 +4,7 @@
 
 namespace velmora {
 
-std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId,
-                              unsigned oemCodePage) {
+std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, unsigned oemCodePage) {
   const std::wstring n(exeName);
   const std::wstring q = L"\"" + n + L"\"";
   const std::wstring old = L"\"" + n + kOldSuffix + L"\"";

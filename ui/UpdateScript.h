@@ -17,7 +17,6 @@ inline constexpr wchar_t kOldSuffix[] = L"_old";
 // The script's 22 lines, each ended by CR LF. exeName is the executable's file name without
 // folder; processId the program's own; oemCodePage the code page the text will be written in,
 // which its first line selects for the console.
-std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId,
-                              unsigned oemCodePage);
+std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, unsigned oemCodePage);
 
 }  // namespace velmora

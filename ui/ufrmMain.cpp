@@ -174,7 +174,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnTrayCallback(lParam);
       return 0;
     case kUpdateDoneMessage:
-      UpdateDone(wParam != 0, std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam)));
+      UpdateDone(wParam != 0,
+                 std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam)));
       return 0;
   }
   if (message == FTaskbarCreatedMsg && FTaskbarCreatedMsg != 0) {

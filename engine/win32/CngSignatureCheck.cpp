@@ -87,8 +87,8 @@ class TCngSignatureCheck : public TUpdateSignatureCheck {
     header->cbKey = 32;
     std::copy(FKey.begin(), FKey.end(), blob.begin() + sizeof(BCRYPT_ECCKEY_BLOB));
     TKey key;
-    if (!Ok(BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Out(),
-                                blob.data(), static_cast<ULONG>(blob.size()), 0)))
+    if (!Ok(BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Out(), blob.data(),
+                                static_cast<ULONG>(blob.size()), 0)))
       return false;
     return Ok(BCryptVerifySignature(key.Get(), nullptr, digest, sizeof(digest),
                                     const_cast<PUCHAR>(signature->data()),

@@ -12,8 +12,8 @@ namespace {
 using test::TFakePeImage;
 
 std::string VersionTextOf(const TExeVersion& v) {
-  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." +
-         std::to_string(v.Release) + "." + std::to_string(v.Build);
+  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Release) +
+         "." + std::to_string(v.Build);
 }
 
 TEST(ReadPeImage, ReadsMachineAndVersionOfBothKindsOfExecutable) {

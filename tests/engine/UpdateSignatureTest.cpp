@@ -78,8 +78,7 @@ TEST(P256SignatureFromDer, ConvertsTheIntegerPairToFixedWidth) {
   const std::string r = "d2550410f26a52beed260fb12b0bf1b01d35bf0bba048019546c935c2b5ae477";
   const std::string s = "124d90e24082151a47bb7efa41c6dfa2c874e09242a7fe94b2614a787417df3f";
   // r has its top bit set, so DER gives it a leading zero byte.
-  std::optional<TP256Pair> pair =
-      P256SignatureFromDer(Bytes("3045022100" + r + "0220" + s));
+  std::optional<TP256Pair> pair = P256SignatureFromDer(Bytes("3045022100" + r + "0220" + s));
   ASSERT_TRUE(pair);
   EXPECT_EQ(Hex(*pair), r + s);
   // Short numbers are right-aligned.
@@ -102,10 +101,15 @@ TEST(P256SignatureFromDer, RefusesAnythingButStrictDer) {
       {"trailing byte", "3044" + n + n + "00"},
       {"one integer", "3022" + n},
       {"three integers", "3066" + n + n + n},
-      {"negative number", "30060201810201" "01"},
+      {"negative number",
+       "30060201810201"
+       "01"},
       {"zero", "3006020100020101"},
       {"superfluous leading zero", "300702020001020101"},
-      {"33 significant bytes", "3045" "022101" + std::string(64, '1') + n},
+      {"33 significant bytes",
+       "3045"
+       "022101" +
+           std::string(64, '1') + n},
       {"long length form", "308144" + n + n},
       {"not an integer", "3006040101020101"},
   };

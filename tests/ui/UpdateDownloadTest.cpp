@@ -122,9 +122,8 @@ TEST_F(TDownloadFixture, RefusesWhatCouldBreakOrNotUpdateTheProgram) {
 }
 
 TEST_F(TDownloadFixture, AnUnreachableServerIsAnIncompleteDownload) {
-  TUpdateDownloadResult result =
-      DownloadUpdate(download, L"http://127.0.0.1:1/download/Ostrada.exe", target.wstring(),
-                     requirements);
+  TUpdateDownloadResult result = DownloadUpdate(
+      download, L"http://127.0.0.1:1/download/Ostrada.exe", target.wstring(), requirements);
   EXPECT_FALSE(result.Accepted);
   EXPECT_EQ(result.Reason, L"файл обновления загружен не полностью");
   EXPECT_FALSE(fs::exists(target));

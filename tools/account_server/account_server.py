@@ -97,7 +97,9 @@ class AccountServer:
         self.accounts = load_accounts(args.accounts)
         self.update_file = args.update
         self.update_below = args.update_below
-        self.behaviour = Behaviour(args.mode, args.delay, bool(args.update))
+        self.update_link = args.update_link
+        self.update_truncate = args.update_truncate
+        self.behaviour = Behaviour(args.mode, args.delay, bool(args.update or args.update_link))
         self.control_file = args.control
         self.verbose = args.verbose
         self.log = RequestLog(args.log)
@@ -236,6 +238,12 @@ class AccountServer:
         status, body, content_type, extra = self._route(request, behaviour)
         if status == 405:
             keep_alive = False
+        if "truncate" in extra:
+            # The whole length announced, half the body sent, then the connection closed.
+            head = build_answer(version, status, body, content_type, False, False)
+            conn.sendall(head + (body[:len(body) // 2] if request.method != "HEAD" else b""))
+            self._say(conn_id, raw, f"{status} truncated")
+            return False
         conn.sendall(build_answer(version, status, body, content_type, keep_alive,
                                   request.method != "HEAD", extra))
         self._say(conn_id, raw, str(status))
@@ -250,13 +258,22 @@ class AccountServer:
             update_url = self.update_url() if behaviour.update else None
             text = answer_query(self.accounts, query, update_url, self.update_below)
             return 200, text.encode(ANSI, errors="replace"), "text/html; charset=windows-1251", ()
-        if self.update_file and path == DOWNLOAD_PREFIX + os.path.basename(self.update_file):
+        download = self.update_file and DOWNLOAD_PREFIX + os.path.basename(self.update_file)
+        if download and path == download:
             with open(self.update_file, "rb") as f:
+                body = f.read()
+            if self.update_truncate:
+                return 200, body, "application/octet-stream", ("truncate",)
+            return 200, body, "application/octet-stream", ()
+        if download and path == download + ".sig" and os.path.isfile(self.update_file + ".sig"):
+            with open(self.update_file + ".sig", "rb") as f:
                 return 200, f.read(), "application/octet-stream", ()
         page = b"<html><body><h1>404 Not Found</h1></body></html>"
         return 404, page, "text/html", ()
 
     def update_url(self) -> Optional[str]:
+        if self.update_link:
+            return self.update_link
         if not self.update_file:
             return None
         return f"http://{HOST}:{self.port}{DOWNLOAD_PREFIX}{os.path.basename(self.update_file)}"
@@ -324,6 +341,10 @@ def parse_args(argv):
     parser.add_argument("--update", help="announce and serve this file as the new version")
     parser.add_argument("--update-below", type=int,
                         help="announce only to programs sending a smaller ver")
+    parser.add_argument("--update-link",
+                        help="announce this address instead of the served file's")
+    parser.add_argument("--update-truncate", action="store_true",
+                        help="send only the first half of the update's body, then close")
     parser.add_argument("--max-lifetime", type=float, default=0,
                         help="stop by itself after this many seconds (0: never)")
     parser.add_argument("--background", action="store_true",

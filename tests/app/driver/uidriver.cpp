@@ -145,6 +145,33 @@ BOOL CALLBACK MatchControl(HWND window, LPARAM context) {
   return TRUE;
 }
 
+struct TMessageBoxSearch {
+  DWORD ProcessId;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TMessageBoxSearch*>(context);
+  wchar_t className[16] = L"";
+  GetClassNameW(window, className, 16);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == search->ProcessId && std::wcscmp(className, L"#32770") == 0 &&
+      IsWindowVisible(window)) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A message box the program shows (a dialog of the system's class in its process).
+HWND ProgramMessageBox(HWND main) {
+  TMessageBoxSearch search = {0, nullptr};
+  GetWindowThreadProcessId(main, &search.ProcessId);
+  EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 // Controls sit on page windows; EnumChildWindows walks every descendant.
 HWND FindControl(HWND main, int id) {
   TControlSearch search = {id, nullptr};
@@ -410,6 +437,19 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
     PostMessageW(main, WM_CLOSE, 0, 0);  // the title bar's close button
     return {true, L"closed"};
   }
+  if (command == L"message" || command == L"message-ok") {
+    HWND box = ProgramMessageBox(main);
+    if (box == nullptr) {
+      return Error(L"no message box");
+    }
+    // The box's text is its static control with the id 0xFFFF.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    const std::wstring shown = text != nullptr ? ControlText(text) : L"";
+    if (command == L"message-ok") {
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return {true, shown};
+  }
   if (command == L"screenshot") {
     if (args.size() < 2) {
       return Error(L"screenshot needs a file name");
@@ -478,6 +518,14 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
     PostMessageW(control, BM_CLICK, 0, 0);
     return {true, L"clicked"};
   }
+  if (command == L"choose") {
+    // A list's item as a user picks it: the selection, then the change notification.
+    const int index = args.size() >= 3 ? _wtoi(args[2].c_str()) : 0;
+    Send(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Send(GetParent(control), WM_COMMAND, MAKEWPARAM(*id, CBN_SELCHANGE),
+         reinterpret_cast<LPARAM>(control));
+    return {true, std::to_wstring(static_cast<int>(Send(control, CB_GETCURSEL, 0, 0)))};
+  }
   if (command == L"select") {
     // The page control: moving the focus to a tab selects it and notifies the window.
     const int index = args.size() >= 3 ? _wtoi(args[2].c_str()) : 0;
@@ -490,9 +538,10 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
 constexpr wchar_t kUsage[] =
     L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
     L"  windows | foreground | window-visible | hide | close\n"
+    L"  message | message-ok (the program's message box: its text; -ok also presses OK)\n"
     L"  show-request [self] | screenshot FILE.bmp [CONTROL]\n"
     L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
-    L"  settext CONTROL TEXT | click CONTROL | select pc INDEX\n"
+    L"  settext CONTROL TEXT | click CONTROL | select pc INDEX | choose LIST INDEX\n"
     L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
     L"With --expect the read is repeated until it gives TEXT (exit 0) or the time runs out "
     L"(exit 1, last reading printed); default 10000 ms.";

@@ -317,6 +317,36 @@ class Update(ServerCase):
         self.assertTrue(self.ask(get(target)).body.startswith(b"3|http://127.0.0.1:"))
 
 
+class UpdateSignatureAndTruncation(ServerCase):
+    extra_args = ["--update", "{dir}/Ostrada.exe", "--update-truncate"]
+
+    def test_signature_served_beside_the_file_when_present(self):
+        self.assertEqual(self.ask(get(b"/download/Ostrada.exe.sig")).status, 404)
+        with open(self.update + ".sig", "wb") as f:
+            f.write(b"\x30\x06signature")
+        self.addCleanup(os.remove, self.update + ".sig")
+        answer = self.ask(get(b"/download/Ostrada.exe.sig"))
+        self.assertEqual((answer.status, answer.body), (200, b"\x30\x06signature"))
+
+    def test_truncated_body_announces_the_whole_length_and_closes(self):
+        sock = self.connect()
+        sock.sendall(get(b"/download/Ostrada.exe"))
+        received = b""
+        while chunk := sock.recv(4096):
+            received += chunk
+        head, _, body = received.partition(b"\r\n\r\n")
+        self.assertIn(f"Content-Length: {len(UPDATE_BYTES)}".encode(), head)
+        self.assertEqual(body, UPDATE_BYTES[:len(UPDATE_BYTES) // 2])
+
+
+class UpdateLink(ServerCase):
+    extra_args = ["--update-link", "http://127.0.0.1:1/download/Ostrada.exe"]
+
+    def test_the_given_link_is_announced(self):
+        answer = self.ask(get(account_path(b"demo", b"demo", b"6")))
+        self.assertEqual(answer.body, b"3|http://127.0.0.1:1/download/Ostrada.exe")
+
+
 class Modes(ServerCase):
     def tearDown(self):
         self.set_control("mode=normal")

@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""The self-update end to end under Wine: the stand-in account server announces a later build
+of the program, the running program shows the notice, downloads it, checks it, writes
+"update.bat" and closes; Wine's cmd runs the script and the new program starts. Refused
+downloads leave the old program running with the reason in its log.
+
+Configuration from the environment (set by CTest): OSTRADA_EXE, OSTRADA_NEXT_EXE (the same
+program stamped with the next version), OSTRADA_SIGNED_EXE (built with the tree's update key),
+NEXT_VERSION_SUM, UPDATE_PRIVATE_KEY, UIDRIVER_EXE, RASDIAL_EXE, VELMORA_E2E_WORK,
+VELMORA_ACCOUNT_HOST. Run one case with: update_e2e.py SelfUpdate.test_swap"""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ostrada_e2e import DEMO_ACCOUNT, config, saved_settings  # noqa: E402
+from session import AccountServer, Display, Program, WineSession  # noqa: E402
+
+REPO = Path(__file__).resolve().parents[3]
+NOTICE = "Найдена новая версия программы. Сейчас будет выполнено обновление."
+REFUSED = "Обновление не выполнено: "
+
+WORK = None
+DISPLAY = None
+SESSION = None
+
+
+def setUpModule():
+    global WORK, DISPLAY, SESSION
+    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
+    if host != "127.0.0.1":
+        raise unittest.SkipTest("the program is not built for the loopback account server")
+    WORK = Path(config("VELMORA_E2E_WORK"))
+    WORK.mkdir(parents=True, exist_ok=True)
+    DISPLAY = Display(WORK)
+    SESSION = WineSession(WORK, WORK / "wineprefix", DISPLAY.name, Path(config("UIDRIVER_EXE")),
+                          Path(config("RASDIAL_EXE")))
+    SESSION.port = int(port or 80)
+
+
+def tearDownModule():
+    if SESSION:
+        SESSION.stop()
+    if DISPLAY:
+        DISPLAY.stop()
+
+
+class SelfUpdate(unittest.TestCase):
+    def setUp(self):
+        self.session = SESSION
+        self.server = None
+        self.programs = []
+        self.folder = WORK / "update" / self.id().rsplit(".", 1)[-1]
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.folder.mkdir(parents=True)
+        self.accounts = self.folder / "accounts.txt"
+        self.accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
+        self.session.write_registry(saved_settings("demo", "demo"))
+        self.session.reset_dialer("account = demo demo\nline = up\n")
+
+    def tearDown(self):
+        for program in self.programs:
+            program.stop()
+        # The swapped-in program is started by the script, not by this test.
+        for name in ("Ostrada.exe", "Velmora Client.exe"):
+            self.session.wine("taskkill", "/F", "/IM", name, check=False)
+        if self.server:
+            self.server.stop()
+
+    # -- helpers ----------------------------------------------------------------------------
+
+    def install(self, name="Ostrada.exe", build="OSTRADA_EXE") -> Path:
+        exe = self.folder / name
+        shutil.copyfile(config(build), exe)
+        return exe
+
+    def serve(self, *options):
+        if self.server:
+            self.server.stop()
+        self.server = AccountServer(self.folder, SESSION.port, self.accounts, options)
+
+    def start(self, exe: Path) -> Program:
+        program = Program(self.session, exe)
+        self.programs.append(program)
+        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
+        self.assertTrue(ok, f"the window did not appear (windows = {output})")
+        return program
+
+    def accept_notice(self):
+        """The notice comes with the first account answer, about 7 s after start."""
+        ok, text = self.session.drive("message", expect=NOTICE, timeout_ms=40000)
+        self.assertTrue(ok, f"no update notice (last: {text!r})")
+        self.session.drive("message-ok")
+
+    def queries(self):
+        return [line for line in self.server.requests().splitlines()
+                if line.startswith("GET /connector/connector.php")]
+
+    def wait_until(self, condition, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if condition():
+                return
+            time.sleep(0.3)
+        self.fail(f"timed out waiting for {what}")
+
+    def left_over(self, name):
+        return sorted(p.name for p in self.folder.iterdir()
+                      if p.name in (name + "_old", name + "_updated", "update.bat"))
+
+    def expect_swap(self, name):
+        """The program swaps itself: it closes, the script puts the new build in place and
+        starts it, and the new program asks the server with the higher version."""
+        exe = self.install(name)
+        next_exe = Path(config("OSTRADA_NEXT_EXE"))
+        self.serve("--update", str(next_exe), "--update-below", config("NEXT_VERSION_SUM"))
+        program = self.start(exe)
+        self.accept_notice()
+        program.wait(60)
+        new_version = "&ver=" + config("NEXT_VERSION_SUM") + " "
+        self.wait_until(lambda: any(new_version in q for q in self.queries()), 90,
+                        "the account query of the new program")
+        self.assertEqual(exe.read_bytes(), next_exe.read_bytes())
+        self.wait_until(lambda: not self.left_over(name), 20, "the script's clean-up")
+        self.assertEqual(self.session.drive("windows")[1], "1")
+
+    def expect_refusal(self, reason, *server_options, exe=None):
+        """A refused update: the reason in the log, no script, nothing swapped, the program
+        still running."""
+        exe = exe or self.install()
+        before = exe.read_bytes()
+        self.serve(*server_options)
+        program = self.start(exe)
+        self.accept_notice()
+        ok, log = self.session.drive("text", "mInfo", timeout_ms=30000)
+        deadline = time.monotonic() + 60
+        while REFUSED not in log and time.monotonic() < deadline:
+            time.sleep(0.5)
+            ok, log = self.session.drive("text", "mInfo")
+        self.assertIn(REFUSED + reason, log)
+        self.assertEqual(log.count(REFUSED), 1, log)
+        self.assertIsNone(program.process.poll(), "the program ended")
+        self.assertEqual(exe.read_bytes(), before)
+        self.assertEqual(self.left_over(exe.name), [])
+        return program
+
+    # -- cases ------------------------------------------------------------------------------
+
+    def test_swap(self):
+        self.expect_swap("Ostrada.exe")
+
+    def test_swap_with_blank_in_name(self):
+        self.expect_swap("Velmora Client.exe")
+
+    def test_refusals_keep_the_old_program_running(self):
+        html = self.folder / "page.html"
+        html.write_text("<html><body>Обновление</body></html>", encoding="cp1251")
+        same = self.folder / "same" / "Ostrada.exe"
+        same.parent.mkdir()
+        shutil.copyfile(config("OSTRADA_EXE"), same)
+        next_exe = config("OSTRADA_NEXT_EXE")
+        port = SESSION.port
+        cases = [
+            ("файл обновления не найден на сервере (ответ 404)",
+             ["--update-link", f"http://127.0.0.1:{port}/download/missing.exe"]),
+            ("файл обновления загружен не полностью", ["--update", next_exe, "--update-truncate"]),
+            ("загруженный файл не является программой", ["--update", str(html)]),
+            ("загруженная версия", ["--update", str(same)]),
+            ("файл обновления загружен не полностью",
+             ["--update-link", "http://127.0.0.1:1/download/Ostrada.exe"]),
+        ]
+        for reason, options in cases:
+            with self.subTest(reason=reason, options=options):
+                program = self.expect_refusal(reason, *options)
+                program.stop()
+                self.programs.remove(program)
+
+    def test_refusal_then_a_line_drop_is_redialled(self):
+        self.session.reset_dialer("account = demo demo\nline = up\n", connected=["Tarvolix"])
+        self.expect_refusal("файл обновления не найден на сервере (ответ 404)",
+                            "--update-link", f"http://127.0.0.1:{SESSION.port}/nothing.exe")
+        dials = len(self.dials())
+        (self.session.dialer_dir / "state.txt").unlink()
+        self.wait_until(lambda: len(self.dials()) > dials, 60, "the redial after the drop")
+
+    def test_signed_build_refuses_unsigned_and_takes_signed(self):
+        exe = self.install("Ostrada.exe", "OSTRADA_SIGNED_EXE")
+        next_exe = self.folder / "next" / "Ostrada.exe"
+        next_exe.parent.mkdir()
+        shutil.copyfile(config("OSTRADA_NEXT_EXE"), next_exe)
+        program = self.expect_refusal("нет подписи файла обновления", "--update", str(next_exe),
+                                      exe=exe)
+        program.stop()
+        self.programs.remove(program)
+        subprocess.run([str(REPO / "scripts/sign-update"), config("UPDATE_PRIVATE_KEY"),
+                        str(next_exe)], check=True, stdout=subprocess.DEVNULL)
+        self.serve("--update", str(next_exe), "--update-below", config("NEXT_VERSION_SUM"))
+        program = self.start(exe)
+        self.accept_notice()
+        program.wait(60)
+        self.wait_until(lambda: exe.read_bytes() == next_exe.read_bytes(), 60, "the swap")
+        self.wait_until(lambda: not self.left_over("Ostrada.exe"), 20, "the clean-up")
+
+    def test_announcement_waits_for_auto_update(self):
+        """With auto-update "Нет" the answer's texts are shown; switching to "Да" starts the
+        update about a second later, at the next notification."""
+        self.session.write_registry(saved_settings("demo", "demo") +
+                                    "[HKEY_CURRENT_USER\\Software\\velmora]\r\n"
+                                    '"AutoUpdate"="0"\r\n\r\n')
+        exe = self.install()
+        self.serve("--update", config("OSTRADA_NEXT_EXE"), "--update-below",
+                   config("NEXT_VERSION_SUM"))
+        self.start(exe)
+        link = f"http://127.0.0.1:{SESSION.port}/download/{Path(config('OSTRADA_NEXT_EXE')).name}"
+        ok, text = self.session.drive("text", "lbContractInfo", expect=link, timeout_ms=40000)
+        self.assertTrue(ok, f"the panel did not show the answer (contract {text!r})")
+        self.assertFalse(self.session.drive("message")[0], "a notice with auto-update off")
+        self.session.drive("choose", "cbAutoUpdate", "1")
+        started = time.monotonic()
+        ok, text = self.session.drive("message", expect=NOTICE, timeout_ms=10000)
+        self.assertTrue(ok, f"no notice after switching auto-update on ({text!r})")
+        self.assertLess(time.monotonic() - started, 5)
+        self.session.drive("message-ok")
+
+    def dials(self):
+        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
+                "/DISCONNECT" not in line.upper()]
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
