@@ -115,9 +115,12 @@ class SelfUpdate(unittest.TestCase):
                       if p.name in (name + "_old", name + "_updated", "update.bat"))
 
     def expect_swap(self, name):
-        """The program swaps itself: it closes, the script puts the new build in place and
-        starts it, and the new program asks the server with the higher version."""
+        """The program swaps itself: it closes, the script (written over a stale one) puts the
+        new build in place and starts it, and the new program asks the server with the higher
+        version."""
         exe = self.install(name)
+        # A script left by an earlier attempt is replaced, not run as it stands.
+        (self.folder / "update.bat").write_bytes(b"exit\r\n")
         next_exe = Path(config("OSTRADA_NEXT_EXE"))
         self.serve("--update", str(next_exe), "--update-below", config("NEXT_VERSION_SUM"))
         program = self.start(exe)
