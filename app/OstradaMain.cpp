@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/ADPrivileges.h"
+#include "app/InstalledEntry.h"
 #include "app/SingleInstance.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
@@ -71,6 +72,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
   const bool created = CreateMainForms(instance, showCommand);
   if (created) {
+    RecordInstalledVersion();
     RunMessageLoop();
   }
   // The mutex goes first, so a start that comes in meanwhile finds no running instance;

@@ -1,0 +1,179 @@
+; The installer of Velmora Connector: Program Files for all users, a Start-menu shortcut, the
+; entry in the list of installed programs, a start at logon as a scheduled task with the
+; highest privileges (the Run key does not start a program that demands administrator rights
+; while UAC is on), and an uninstaller.
+;   makensis -DVERSION=a.b.c.d -DEXE=path\Ostrada.exe -DOUTFILE=setup.exe [-DAMD64] Ostrada.nsi
+; Silent use: setup.exe /S [/AUTOSTART=0]; uninstall.exe /S [/PURGE]
+
+!ifdef AMD64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
+SetCompressor /SOLID lzma
+; No file times in the installer, so two builds of the same files give the same bytes.
+SetDateSave off
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include nsDialogs.nsh
+!ifdef AMD64
+  !include x64.nsh
+!endif
+
+!define PRODUCT "Velmora Connector"
+!define PUBLISHER "Velmora"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoraConnector"
+!define TASK "Velmora Connector"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+!ifdef AMD64
+  InstallDir "$PROGRAMFILES64\${PRODUCT}"
+!else
+  InstallDir "$PROGRAMFILES\${PRODUCT}"
+!endif
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=1049 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1049 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1049 "FileDescription" "Установка ${PRODUCT}"
+VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "LegalCopyright" "${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+UninstPage custom un.PurgePage un.PurgePageLeave
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "Russian"
+
+Var AutoStart
+Var Purge
+Var PurgeBox
+
+Function .onInit
+  !ifdef AMD64
+    SetRegView 64
+  !endif
+  SetShellVarContext all
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/AUTOSTART=" $AutoStart
+  ${If} $AutoStart == "0"
+    SectionSetFlags 1 0
+  ${EndIf}
+FunctionEnd
+
+Section "!${PRODUCT}" SecProgram
+  SectionIn RO
+  Call EndRunningCopy
+  SetOutPath "$INSTDIR"
+  File "/oname=Ostrada.exe" "${EXE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Ostrada.exe" "" "$INSTDIR\Ostrada.exe" 0
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Ostrada.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "Запускать при входе в систему" SecAutoStart
+  ; A logon task with the highest privileges starts the program elevated without a prompt.
+  InitPluginsDir
+  FileOpen $0 "$PLUGINSDIR\task.xml" w
+  FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
+  FileWriteUTF16LE $0 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
+  FileWriteUTF16LE $0 '  <RegistrationInfo><Description>${PRODUCT}</Description></RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $0 '  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>$\r$\n'
+  FileWriteUTF16LE $0 '  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId>'
+  FileWriteUTF16LE $0 '<RunLevel>HighestAvailable</RunLevel></Principal></Principals>$\r$\n'
+  FileWriteUTF16LE $0 '  <Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>'
+  FileWriteUTF16LE $0 '<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>'
+  FileWriteUTF16LE $0 '<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>'
+  FileWriteUTF16LE $0 '<ExecutionTimeLimit>PT0S</ExecutionTimeLimit></Settings>$\r$\n'
+  FileWriteUTF16LE $0 '  <Actions Context="Users"><Exec><Command>"$INSTDIR\Ostrada.exe"</Command></Exec></Actions>$\r$\n'
+  FileWriteUTF16LE $0 '</Task>$\r$\n'
+  FileClose $0
+  nsExec::Exec 'schtasks /Create /TN "${TASK}" /XML "$PLUGINSDIR\task.xml" /F'
+  Pop $0
+  ${If} $0 != 0
+    DetailPrint "Не удалось создать задание запуска при входе в систему (код $0)"
+  ${EndIf}
+SectionEnd
+
+; A running copy keeps nothing unsaved: ending it is safe, and the line stays up.
+Function EndRunningCopy
+  nsExec::Exec 'taskkill /F /IM Ostrada.exe'
+  Pop $0
+FunctionEnd
+
+Function un.EndRunningCopy
+  nsExec::Exec 'taskkill /F /IM Ostrada.exe'
+  Pop $0
+FunctionEnd
+
+Function un.onInit
+  !ifdef AMD64
+    SetRegView 64
+  !endif
+  SetShellVarContext all
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/PURGE" $1
+  ${IfNot} ${Errors}
+    StrCpy $Purge 1
+  ${EndIf}
+FunctionEnd
+
+Function un.PurgePage
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateCheckbox} 0 0 100% 24u "Удалить также сохранённые логин, пароль и настройки"
+  Pop $PurgeBox
+  nsDialogs::Show
+FunctionEnd
+
+Function un.PurgePageLeave
+  ${NSD_GetState} $PurgeBox $0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $Purge 1
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  Call un.EndRunningCopy
+  nsExec::Exec 'schtasks /Delete /TN "${TASK}" /F'
+  Pop $0
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$INSTDIR\Ostrada.exe"
+  Delete "$INSTDIR\Ostrada.exe_updated"
+  Delete "$INSTDIR\Ostrada.exe_old"
+  Delete "$INSTDIR\update.bat"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} $Purge == 1
+    DeleteRegKey HKCU "Software\Norvenda"
+    DeleteRegKey HKCU "Software\velmora"
+    DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "velmora"
+  ${EndIf}
+SectionEnd
