@@ -14,6 +14,7 @@
 #include "ui/win32/Containers.h"
 #include "ui/win32/EditButton.h"
 #include "ui/win32/HelpGroup.h"
+#include "ui/win32/PngResource.h"
 
 namespace velmora {
 namespace {
@@ -95,8 +96,7 @@ bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
   PlaceWindow(nullptr);
   RebuildFonts();
   for (int i = 0; i < 3; ++i)
-    FLogos[i] = static_cast<HBITMAP>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDB_LOGO_96 + i),
-                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    FLogos[i] = LoadPngResource(FInstance, IDB_LOGO_96 + i);
   FTooltips.Create(FHandle);
   CreateControls();
   FormCreate(connectorEnv);

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Draws the program's icon, the provider's logo and the small button images of the main
-window, and writes them as .ico/.bmp files next to this script (standard library only).
+window, and writes them as .ico/.png files next to this script (standard library only).
 
 Run it after changing the artwork; the generated files are committed."""
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = 4  # supersampling per axis
@@ -223,16 +224,19 @@ def write_ico(name, images):
         f.write(out + b"".join(blobs))
 
 
-def write_bmp32(name, rows):
-    """A 32-bit bitmap with premultiplied alpha, as AlphaBlend wants it."""
+def write_png(name, rows):
+    """An 8-bit RGBA PNG, compressed; the program decodes it with the system's imaging codecs."""
     h, w = len(rows), len(rows[0])
-    pixels = b"".join(bytes(v for px in row for v in (px[2] * px[3] // 255, px[1] * px[3] // 255,
-                                                      px[0] * px[3] // 255, px[3]))
-                      for row in reversed(rows))
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 32, 0, len(pixels), 3780, 3780, 0, 0)
-    head = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
+    raw = b"".join(b"\x00" + bytes(v for px in row for v in px) for row in rows)
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)) +
+           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
     with open(os.path.join(HERE, name), "wb") as f:
-        f.write(head + info + pixels)
+        f.write(png)
 
 
 def main():
@@ -248,9 +252,9 @@ def main():
                       ("il16_clear.ico", clear_sign()),
                       ("il16_2_refresh.ico", refresh_sign())):
         write_ico(name, [(render(art, s, s), 32) for s in small_sizes])
-    for name, (w, h) in (("logo_96.bmp", (105, 93)), ("logo_144.bmp", (158, 140)),
-                         ("logo_192.bmp", (210, 186))):
-        write_bmp32(name, render(logo(), w, h, aspect=w / h))
+    for name, (w, h) in (("logo_96.png", (105, 93)), ("logo_144.png", (158, 140)),
+                         ("logo_192.png", (210, 186))):
+        write_png(name, render(logo(), w, h, aspect=w / h))
 
 
 if __name__ == "__main__":

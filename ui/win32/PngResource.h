@@ -1,0 +1,13 @@
+// Images kept as PNG resources (a fraction of the size of bitmaps), decoded with the system's
+// imaging codecs (WIC) into bitmaps that AlphaBlend draws.
+#pragma once
+
+#include <windows.h>
+
+namespace velmora {
+
+// The PNG resource id (RCDATA) as a 32-bit top-down DIB section with premultiplied alpha;
+// null when it is missing or cannot be decoded.
+HBITMAP LoadPngResource(HINSTANCE instance, int id);
+
+}  // namespace velmora
