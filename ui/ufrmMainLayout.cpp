@@ -86,7 +86,6 @@ bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
   if (!RegisterWindowClass() || !RegisterContainerClasses(FInstance) ||
       !RegisterHelpGroupClass(FInstance))
     return false;
-  FTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
   if (!CreateWindowExW(kExStyle, kMainFormClassName, kApplicationTitle, kStyle, CW_USEDEFAULT,
                        CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, FInstance,
                        this))

@@ -525,19 +525,30 @@ TEST_F(MainWindow, AutostartValueForAnotherProgramIsDeletedBySaving) {
   EXPECT_EQ(RegText(kRun, L"velmora"), L"<none>");
 }
 
-TEST_F(MainWindow, StoredValueOfAnotherTypeIsReportedAndTheRestOfCreationSkipped) {
+TEST_F(MainWindow, StoredValuesOfAnotherTypeReadAsTheirDefaultsAndCreationFinishes) {
   DWORD number = 1;
-  RegSetKeyValueW(HKEY_CURRENT_USER, kLoginData, L"Password", REG_DWORD, &number, sizeof(number));
+  RegSetKeyValueW(HKEY_CURRENT_USER, kLoginData, L"Save", REG_DWORD, &number, sizeof(number));
+  RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, L"AutoUpdate", REG_DWORD, &number, sizeof(number));
   SetRegText(kLoginData, L"Login", L"kept");
-  SetRegText(kSettings, L"AutoUpdate", L"0");
-  TMessageBoxCloser closer;
+  SetRegText(kLoginData, L"Password", L"pw");
+  SetRegText(kSettings, L"AutoConnect", L"1");
+  SetRegText(kSettings, L"AutoReconnect", L"1");
   ASSERT_NO_FATAL_FAILURE(Create());
-  EXPECT_NE(closer.Text().find(L"Password"), std::wstring::npos);
+  Pump();
+  EXPECT_EQ(FindWindowW(L"#32770", kApplicationTitle), nullptr) << "a message held the start";
   EXPECT_EQ(Text(Control(IDC_ebLogin)), L"kept");
-  EXPECT_EQ(Text(Control(IDC_ebPassword)), L"");
-  EXPECT_EQ(Selected(IDC_cbAutoUpdate), 1);  // settings not loaded: design default
-  EXPECT_FALSE(frmMain->FConnectOnStart);
-  EXPECT_TRUE(IsWindow(Window));
+  EXPECT_EQ(Text(Control(IDC_ebPassword)), L"pw");
+  EXPECT_FALSE(Checked(IDC_cbSaveAuthData));  // "Save" as its default
+  EXPECT_EQ(Selected(IDC_cbAutoConnect), 1);
+  EXPECT_EQ(Selected(IDC_cbAutoUpdate), 1);  // its default
+  EXPECT_TRUE(frmMain->FConnectOnStart);
+  std::wstring log = Text(Control(IDC_mInfo));
+  EXPECT_NE(log.find(L"Software\\Norvenda\\LoginData\\Save"), std::wstring::npos);
+  EXPECT_NE(log.find(L"Software\\velmora\\AutoUpdate"), std::wstring::npos);
+
+  // Saving replaces the number with text.
+  Click(IDC_bApplySettings);
+  EXPECT_EQ(RegText(kSettings, L"AutoUpdate"), L"1");
 }
 
 TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateStopsTheWindow) {
@@ -587,17 +598,17 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
   EXPECT_EQ(HelpGroupOpenPanel(help), 0);
   EXPECT_EQ(HelpGroupScrollPos(help), 0);
 
-  // The log page is shown and has the focus; the cursor is over the shared page area.
-  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 1, 0);
+  // The help page is shown; the focus is elsewhere; the cursor is over the list.
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 3, 0);
   Pump();
-  ASSERT_TRUE(IsWindowVisible(Control(IDC_mInfo)));
+  ASSERT_TRUE(IsWindowVisible(help));
   RECT area;
   GetWindowRect(help, &area);
   ASSERT_TRUE(SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2));
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
   MSG wheel{};
-  wheel.hwnd = Control(IDC_mInfo);
+  wheel.hwnd = Control(IDC_pc);
   wheel.message = WM_MOUSEWHEEL;
   wheel.wParam = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
   EXPECT_TRUE(IsMainFormDialogMessage(wheel));
@@ -606,6 +617,72 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
   ASSERT_TRUE(SetCursorPos(area.right + 50, area.bottom + 50));  // elsewhere: the list stays
   IsMainFormDialogMessage(wheel);
   EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+
+  // The log page shares the area: there the turn is the log's, the hidden list stays.
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 1, 0);
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(Control(IDC_mInfo)));
+  ASSERT_TRUE(SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2));
+  wheel.hwnd = Control(IDC_mInfo);
+  IsMainFormDialogMessage(wheel);
+  EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+}
+
+TEST_F(MainWindow, HangUpByHandKeepsTheLineDownUntilADialByHand) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  Select(IDC_cbAutoReconnect, 1);
+  frmMain->FConnectOnStart = true;
+  EnableWindow(Control(IDC_bDisconnect), TRUE);
+  Click(IDC_bDisconnect);
+  EXPECT_TRUE(ReconnectState.HungUpByHand);
+  Notify(cnLineChecked);
+  EXPECT_FALSE(DataModuleX->tmrReconnect.Enabled()) << "an automatic dial follows";
+  EXPECT_TRUE(Enabled(IDC_bConnect));
+
+  // The reconnect timer's dial is not a dial by hand; the button's is.
+  DataModuleX->tmrReconnectTimer();
+  EXPECT_TRUE(ReconnectState.HungUpByHand);
+  EnableWindow(Control(IDC_bConnect), TRUE);
+  Click(IDC_bConnect);
+  EXPECT_FALSE(ReconnectState.HungUpByHand);
+  Notify(cnLineChecked);
+  EXPECT_TRUE(DataModuleX->tmrReconnect.Enabled());
+}
+
+TEST_F(MainWindow, ResumeFromSleepAsksForALineCheckAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  const WPARAM events[] = {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND};
+  const uint32_t later = 123456;
+  for (WPARAM event : events) {
+    Connector->SetNextPingCheck(later);
+    EXPECT_EQ(SendMessageW(Window, WM_POWERBROADCAST, event, 0), TRUE);
+    EXPECT_EQ(Connector->NextPingCheck(), 0u) << event;
+  }
+  Connector->SetNextPingCheck(later);
+  SendMessageW(Window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+  EXPECT_EQ(Connector->NextPingCheck(), later) << "going to sleep checks nothing";
+  Connector->SetNextPingCheck(0xFFFFFFFFu);  // a dial holds the checks off
+  SendMessageW(Window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_EQ(Connector->NextPingCheck(), 0xFFFFFFFFu);
+}
+
+TEST_F(MainWindow, LogOffEndsTheProgramOnlyWhenTheSessionReallyEnds) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  EXPECT_EQ(SendMessageW(Window, WM_QUERYENDSESSION, 0, 0), TRUE);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(Window));
+  EXPECT_FALSE(QuitPosted) << "ended before the outcome of the log-off";
+  SendMessageW(Window, WM_ENDSESSION, FALSE, 0);  // cancelled by another program
+  Pump();
+  EXPECT_FALSE(QuitPosted);
+  SendMessageW(Window, WM_CLOSE, 0, 0);  // closing still only hides
+  Pump();
+  EXPECT_FALSE(QuitPosted);
+
+  EXPECT_EQ(SendMessageW(Window, WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(Window, WM_ENDSESSION, TRUE, 0);
+  Pump();
+  EXPECT_TRUE(QuitPosted);
 }
 
 TEST_F(MainWindow, CloseHidesToTheTrayAndOnlyTheMenuEndsTheProgram) {
