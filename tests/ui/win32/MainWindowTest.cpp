@@ -20,6 +20,7 @@
 #include "ui/resource.h"
 #include "ui/uDataModule.h"
 #include "ui/ufrmMain.h"
+#include "ui/HelpTexts.h"
 #include "ui/win32/HelpGroup.h"
 
 namespace velmora {
@@ -626,6 +627,52 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
   wheel.hwnd = Control(IDC_mInfo);
   IsMainFormDialogMessage(wheel);
   EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+}
+
+TEST_F(MainWindow, HelpPanelsAreChildWindowsWithTheirTextsAndTabOrder) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  HWND help = Control(IDC_catHelp);
+  const struct {
+    int Panel, Label;
+  } ids[] = {{IDC_ct691, IDC_lb691},       {IDC_ct734, IDC_lb734}, {IDC_ct769, IDC_lb769},
+             {IDC_ct680676, IDC_lb680676}, {IDC_ct651, IDC_lb651}, {IDC_ct678, IDC_lb678}};
+  int top = -1;
+  for (int i = 0; i < kHelpPanelCount; ++i) {
+    HWND panel = Control(ids[i].Panel);
+    HWND label = Control(ids[i].Label);
+    ASSERT_NE(panel, nullptr) << i;
+    ASSERT_NE(label, nullptr) << i;
+    EXPECT_EQ(GetParent(panel), help);
+    EXPECT_EQ(GetParent(label), panel);
+    EXPECT_EQ(Text(panel), kHelpPanels[i].Caption);
+    EXPECT_EQ(Text(label), kHelpPanels[i].Text);
+    EXPECT_EQ(IsWindowVisible(label) != FALSE, i == 0) << i;
+    RECT rect;
+    GetWindowRect(panel, &rect);
+    EXPECT_GT(rect.top, top) << "panels out of their list order";
+    top = rect.top;
+    EXPECT_EQ(rect.bottom - rect.top, MulDiv(i == 0 ? kHelpPanels[i].OpenHeight : 30,
+                                             static_cast<int>(frmMain->Dpi()), 96));
+  }
+  // Tab moves through the headers in their tab order, whatever their order on the page.
+  const int order[] = {IDC_ct678, IDC_ct680676, IDC_ct769, IDC_ct734, IDC_ct691, IDC_ct651};
+  for (size_t i = 0; i + 1 < std::size(order); ++i)
+    EXPECT_EQ(GetNextDlgTabItem(Window, Control(order[i]), FALSE), Control(order[i + 1])) << i;
+
+  // A click on a header opens its panel and closes the open one.
+  SendMessageW(Control(IDC_ct769), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 5));
+  EXPECT_EQ(HelpGroupOpenPanel(help), 2);
+  EXPECT_TRUE(IsWindowVisible(Control(IDC_lb769)));
+  EXPECT_FALSE(IsWindowVisible(Control(IDC_lb691)));
+  // The keys on the focused header.
+  SendMessageW(Control(IDC_ct769), WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), -1);
+  SendMessageW(Control(IDC_ct651), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 4);
+  SendMessageW(Control(IDC_ct651), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), -1);
+  SendMessageW(Control(IDC_ct691), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 0);
 }
 
 TEST_F(MainWindow, HangUpByHandKeepsTheLineDownUntilADialByHand) {
