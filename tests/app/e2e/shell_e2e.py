@@ -18,7 +18,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import REPO, AccountServer, Display, Program, WineSession  # noqa: E402
-from ostrada_e2e import CLEAN_REGISTRY, DEMO_ACCOUNT, SEPARATOR, config, saved_settings  # noqa: E402
+from ostrada_e2e import (CLEAN_REGISTRY, DEMO_ACCOUNT, SEPARATOR, config,  # noqa: E402
+                         saved_settings)
 
 VK_TAB, VK_SPACE, VK_RETURN, VK_LEFT, VK_RIGHT = 9, 32, 13, 37, 39
 
@@ -110,7 +111,7 @@ class ShellEndToEnd(unittest.TestCase):
             time.sleep(0.2)
         self.fail(f"waited {timeout} s for {what}")
 
-    def end_session(self, program, ending):
+    def end_session(self, ending):
         self.assertEqual(self.read("query-end-session"), "1", "the log-off was held up")
         self.read("end-session", "1" if ending else "0")
 
@@ -199,14 +200,14 @@ class ShellEndToEnd(unittest.TestCase):
         self.session.reset_dialer("account = demo demo\nline = up\n", connected=["Tarvolix"])
         program = self.start()
         self.wait_for("enabled", "bDisconnect", "1", timeout_ms=15000)
-        self.end_session(program, ending=False)
+        self.end_session(ending=False)
         ok, _ = self.session.drive("window-visible", expect="0", timeout_ms=5000)
         self.assertTrue(ok, "the window was not hidden")
         checks = len(self.listings())
         self.wait_until(lambda: len(self.listings()) > checks, 30, "a line check after the cancel")
         self.assertIsNone(program.process.poll(), "the program ended at a cancelled log-off")
 
-        self.end_session(program, ending=True)
+        self.end_session(ending=True)
         self.assertEqual(program.wait(timeout=20), 0)
         self.assertEqual(self.hangups(), [], "hung up at the log-off")
 
@@ -231,7 +232,7 @@ class ShellEndToEnd(unittest.TestCase):
         self.read("taskbar-created")  # the icon is still there: refreshed, not doubled
         time.sleep(1)
         self.assertEqual(self.read("tray-exists"), "1")
-        self.end_session(program, ending=True)
+        self.end_session(ending=True)
         self.assertEqual(program.wait(timeout=20), 0)
         self.assertEqual(self.read("tray-exists", handle), "0", "a ghost icon after exit")
 
