@@ -632,6 +632,9 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
 TEST_F(MainWindow, HelpPanelsAreChildWindowsWithTheirTextsAndTabOrder) {
   ASSERT_NO_FATAL_FAILURE(Create());
   HWND help = Control(IDC_catHelp);
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 3, 0);  // the help page
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(help));
   const struct {
     int Panel, Label;
   } ids[] = {{IDC_ct691, IDC_lb691},       {IDC_ct734, IDC_lb734}, {IDC_ct769, IDC_lb769},
