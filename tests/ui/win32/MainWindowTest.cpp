@@ -588,7 +588,7 @@ TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateStopsTheWindow)
   EXPECT_NE(Text(Control(IDC_bConnect)), L"Подключение");  // ignored
 }
 
-TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage) {
+TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelScrollsItOnlyOnTheHelpPage) {
   ASSERT_NO_FATAL_FAILURE(Create());
   HWND help = Control(IDC_catHelp);
   EXPECT_EQ(HelpGroupOpenPanel(help), 0);
