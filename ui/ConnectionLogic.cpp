@@ -13,21 +13,22 @@ const wchar_t* const kLogSeparator = L"------------------------";
 
 namespace {
 
-bool PauseRunning(const TReconnectState& state, uint32_t now) {
-  return state.PauseUntil != 0 && state.PauseUntil - now <= kReconnectPauseMs;
+bool PauseRunning(const TReconnectState& state, uint32_t now, uint32_t pauseMs) {
+  return state.PauseUntil != 0 && state.PauseUntil - now <= pauseMs;
 }
 
-uint32_t PauseEnd(uint32_t now) {
-  uint32_t end = now + kReconnectPauseMs;
+uint32_t PauseEnd(uint32_t now, uint32_t pauseMs) {
+  uint32_t end = now + pauseMs;
   return end == 0 ? 1 : end;  // 0 means "no pause yet"
 }
 
 }  // namespace
 
 TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32_t now,
-                                     bool& connectOnStart, TReconnectState& state) {
+                                     bool& connectOnStart, TReconnectState& state,
+                                     uint32_t pauseMs) {
   // An old pause must never look like a fresh one after the counter has wrapped.
-  if (state.PauseUntil != 0 && !PauseRunning(state, now))
+  if (state.PauseUntil != 0 && !PauseRunning(state, now, pauseMs))
     state.PauseUntil = 0;
 
   TLineCheckDecision d;
@@ -38,10 +39,10 @@ TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32
     d.Row = TLineCheckRow::Arm;
     d.View = {true, false, kCaptionConnect, kImageUnchanged};
     connectOnStart = true;
-  } else if (!autoReconnect) {
+  } else if (!autoReconnect || state.HungUpByHand) {
     d.Row = TLineCheckRow::Idle;
     d.View = {true, false, kCaptionConnect, kImageUnchanged};
-  } else if (state.Attempts < kMaxReconnectAttempts && !PauseRunning(state, now)) {
+  } else if (state.Attempts < kMaxReconnectAttempts && !PauseRunning(state, now, pauseMs)) {
     d.Row = TLineCheckRow::Redial;
     d.View = {false, false, kCaptionConnect, kImageRed};
     d.StartReconnectTimer = true;
@@ -49,8 +50,12 @@ TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32
   } else {
     d.Row = TLineCheckRow::Pause;
     d.View = {true, false, kCaptionConnect, kImageRed};
-    state.Attempts = 0;
-    state.PauseUntil = PauseEnd(now);
+    // Entered once when the attempts are used up; a running pause is not renewed, or a line
+    // that stays down would never be dialled again.
+    if (!PauseRunning(state, now, pauseMs)) {
+      state.Attempts = 0;
+      state.PauseUntil = PauseEnd(now, pauseMs);
+    }
   }
   return d;
 }

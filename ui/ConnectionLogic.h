@@ -11,7 +11,9 @@ namespace velmora {
 // Automatic-redial bookkeeping, alive for the whole run.
 struct TReconnectState {
   int32_t Attempts = 0;
-  uint32_t PauseUntil = 0;  // end of the last pause; 0 before the first
+  uint32_t PauseUntil = 0;  // end of the running pause; 0 when none runs
+  // The subscriber hung up with "Отключить": no automatic dial until a dial by hand.
+  bool HungUpByHand = false;
 };
 
 inline constexpr int32_t kMaxReconnectAttempts = 3;
@@ -48,11 +50,23 @@ struct TLineCheckDecision {
 };
 
 // A line check has reported pingStatus. Takes the first row that applies and updates
-// connectOnStart and state as that row says. The pause is compared wrap-safely: it runs
-// while its end is at most kReconnectPauseMs ahead of now, and a pause that is over is
-// forgotten (PauseUntil := 0) at the next report.
+// connectOnStart and state as that row says. After a hang-up by hand a line that is down
+// takes the idle row, as with reconnection off. The pause of pauseMs is set once, when the
+// attempts are used up; reports while it runs leave it as it is, so once it has run out the
+// next report dials again. It is compared wrap-safely: it runs while its end is at most
+// pauseMs ahead of now, and a pause that is over is forgotten (PauseUntil := 0).
 TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32_t now,
-                                     bool& connectOnStart, TReconnectState& state);
+                                     bool& connectOnStart, TReconnectState& state,
+                                     uint32_t pauseMs = kReconnectPauseMs);
+
+// "Отключить" clicked: automatic redial stays off while the line is down.
+inline void NoteHangUpByHand(TReconnectState& state) {
+  state.HungUpByHand = true;
+}
+// "Подключить" clicked (not the reconnect timer): a later loss is redialled again.
+inline void NoteDialByHand(TReconnectState& state) {
+  state.HungUpByHand = false;
+}
 
 struct TDialDoneDecision {
   bool Failed = false;         // the dialer reported an error number 600 to 800

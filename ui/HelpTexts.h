@@ -9,6 +9,7 @@ struct THelpPanel {
   const wchar_t* Name;
   const wchar_t* Caption;
   int OpenHeight;  // pixels at 96 DPI, header included
+  int TabOrder;    // where its header comes when the keyboard focus moves through the page
   const wchar_t* Text;
 };
 

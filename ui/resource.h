@@ -61,8 +61,20 @@
 #define IDC_cbAutostart 1307
 #define IDC_bApplySettings 1308
 
-// Help page.
+// Help page: the panel group, each panel (its text is its caption) and its text label.
 #define IDC_catHelp 1400
+#define IDC_ct691 1401
+#define IDC_lb691 1402
+#define IDC_ct734 1403
+#define IDC_lb734 1404
+#define IDC_ct769 1405
+#define IDC_lb769 1406
+#define IDC_ct680676 1407
+#define IDC_lb680676 1408
+#define IDC_ct651 1409
+#define IDC_lb651 1410
+#define IDC_ct678 1411
+#define IDC_lb678 1412
 
 // Tray menu items.
 #define IDM_miShowHide 1500

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "BuildConfig.h"
 #include "engine/AppTitle.h"
 #include "engine/EnvVariable.h"
 #include "engine/Phonebook.h"
@@ -17,6 +18,7 @@
 #include "ui/uDataModule.h"
 #include "ui/win32/EditButton.h"
 #include "ui/win32/HelpGroup.h"
+#include "ui/win32/Clipboard.h"
 #include "ui/win32/ControlText.h"
 #include "ui/win32/LogMemo.h"
 
@@ -71,9 +73,9 @@ void DestroyMainForms() {
 bool IsMainFormDialogMessage(MSG& msg) {
   if (!frmMain || !frmMain->Handle())
     return false;
-  // A wheel turn with the cursor over the help list scrolls the list, whichever control has
-  // the focus and whichever page is shown (the pages share one area).
-  if (msg.message == WM_MOUSEWHEEL && frmMain->catHelp &&
+  // A wheel turn with the cursor over the shown help list scrolls the list, whichever control
+  // has the focus. The pages share one area: on the other pages the turn is theirs.
+  if (msg.message == WM_MOUSEWHEEL && frmMain->catHelp && IsWindowVisible(frmMain->catHelp) &&
       (msg.hwnd == frmMain->Handle() || IsChild(frmMain->Handle(), msg.hwnd))) {
     RECT area;
     POINT cursor;
@@ -166,6 +168,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       WMEndSession(wParam);
       break;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+        WMResume();
+      return TRUE;
     case WM_DESTROY:
       RemoveTrayIcon();
       FormDestroy();
@@ -178,9 +184,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                  std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam)));
       return 0;
   }
-  if (message == FTaskbarCreatedMsg && FTaskbarCreatedMsg != 0) {
-    FTrayIconAdded = false;
-    AddTrayIcon();
+  if (message == FTray.TaskbarCreatedMessage() && message != 0) {
+    FTray.Readd();
     return 0;
   }
   if (DefaultHandler(message, wParam))
@@ -199,8 +204,10 @@ bool TfrmMain::DefaultHandler(UINT message, WPARAM wParam) {
 void TfrmMain::OnCommand(HWND control, int id, int notification) {
   switch (id) {
     case IDC_bConnect:
-      if (notification == BN_CLICKED)
+      if (notification == BN_CLICKED) {
+        NoteDialByHand(ReconnectState);  // the reconnect timer calls bConnectClick directly
         bConnectClick();
+      }
       break;
     case IDC_bDisconnect:
       if (notification == BN_CLICKED)
@@ -279,12 +286,8 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   AddTrayIcon();  // its tooltip is the application title
   FRASFilename = FormRasPhonebookPath(GetEnvVariable(L"ALLUSERSPROFILE"));
   WriteRasphoneEntry(FRASFilename);
-  // A registry error has been reported; the rest of creation is skipped, the controls keep
-  // their design defaults and the program runs on.
-  if (!LoadLoginData())
-    return;
-  if (!LoadSettings())
-    return;
+  LoadLoginData();
+  LoadSettings();
   FConnectOnStart = ListIsOn(cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
                     GetWindowTextLengthW(ebPassword) > 0;
 }
@@ -300,8 +303,19 @@ void TfrmMain::bConnectClick() {
 }
 
 void TfrmMain::bDisconnectClick() {
+  // The subscriber wants the line down: no automatic dial follows this hang-up.
+  NoteHangUpByHand(ReconnectState);
+  if (DataModuleX)
+    DataModuleX->tmrReconnect.SetEnabled(false);
   if (Connector && Connector->Disconnect())
     EnableWindow(bDisconnect, FALSE);
+}
+
+void TfrmMain::WMResume() {
+  // Sleep may have broken the line: check it now instead of at the next 20 s tick. A dial or
+  // hang-up holding the checks off asks for one itself when it ends.
+  if (Connector && Connector->NextPingCheck() != kHoldOff)
+    Connector->SetNextPingCheck(kDueNow);
 }
 
 void TfrmMain::bRefreshClick() {
@@ -324,7 +338,7 @@ void TfrmMain::CredentialsChanged() {
   std::wstring login = WindowText(ebLogin);
   std::wstring password = WindowText(ebPassword);
   if (IsChecked(cbSaveAuthData))
-    SaveLoginData(login, password);
+    SaveLoginData(login, password, /*typing=*/true);
   if (!Connector)
     return;
   Connector->SetLogin(login);
@@ -353,21 +367,9 @@ void TfrmMain::lbAccountLinkLinkClick(const std::wstring& link) {
 }
 
 void TfrmMain::lbCopyClick() {
-  std::wstring text = WindowText(mInfo);
-  if (!OpenClipboard(FHandle)) {
-    MessageBoxW(FHandle, L"Не удалось открыть буфер обмена.", kApplicationTitle, MB_ICONERROR);
-    return;
-  }
-  EmptyClipboard();
-  size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (memory) {
-    memcpy(GlobalLock(memory), text.c_str(), bytes);
-    GlobalUnlock(memory);
-    if (!SetClipboardData(CF_UNICODETEXT, memory))
-      GlobalFree(memory);
-  }
-  CloseClipboard();
+  if (!CopyTextToClipboard(FHandle, WindowText(mInfo)))
+    MessageBoxW(FHandle, L"Не удалось скопировать лог в буфер обмена.", kApplicationTitle,
+                MB_OK | MB_ICONERROR);
 }
 
 bool TfrmMain::ListIsOn(HWND list) const {
@@ -434,8 +436,9 @@ void TfrmMain::WMConnector(WPARAM code) {
   switch (code) {
     case cnLineChecked: {
       bool connected = Connector->PingStatus();
-      TLineCheckDecision d = DecideLineChecked(connected, ListIsOn(cbAutoReconnect), GetTickCount(),
-                                               FConnectOnStart, ReconnectState);
+      TLineCheckDecision d =
+          DecideLineChecked(connected, ListIsOn(cbAutoReconnect), GetTickCount(), FConnectOnStart,
+                            ReconnectState, build::kReconnectPauseMs);
       EnableWindow(bDisconnect, d.View.DisconnectEnabled);
       EnableWindow(bConnect, d.View.ConnectEnabled);
       SetConnectCaption(d.View.Caption);

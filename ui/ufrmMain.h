@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/uConnectorClass.h"
+#include "ui/StoredSettings.h"
 #include "ui/win32/ControlLayout.h"
 #include "ui/win32/Tooltips.h"
+#include "ui/win32/TrayIcon.h"
 
 namespace velmora {
 
@@ -126,6 +129,7 @@ class TfrmMain {
   void FormCloseQuery();
   void WMQueryEndSession();
   void WMEndSession(WPARAM ending);
+  void WMResume();  // the system woke up from sleep
 
   bool RegisterWindowClass();
   void PlaceWindow(const RECT* suggested);
@@ -139,10 +143,13 @@ class TfrmMain {
   void RebuildFonts();
   void CredentialsChanged();
 
-  bool LoadLoginData();
-  void SaveLoginData(const std::wstring& login, const std::wstring& password);
-  bool LoadSettings();
+  // A value that cannot be used reads as its default and is noted in the log.
+  void LoadLoginData();
+  // typing: the write follows a keystroke (its failure is shown once in a row).
+  void SaveLoginData(const std::wstring& login, const std::wstring& password, bool typing = false);
+  void LoadSettings();
   void SaveSettings();
+  void ReportWriteFailure(const std::optional<std::wstring>& failure, bool typing);
 
   void SetConnectImage(int image);
   void SetConnectCaption(const wchar_t* caption);
@@ -164,12 +171,11 @@ class TfrmMain {
   std::wstring FDownloadLink;
   std::shared_ptr<TUpdateTask> FTask;  // the download task; kept after it ends
   bool FCloseQueryDetached = false;
-  bool FTrayIconAdded = false;
+  TTrayIcon FTray;
   HWND FFocus = nullptr;       // the control that had the focus when the window went inactive
   bool FTrayLeftDown = false;  // a left click on the icon began (not the second of a double)
-  HICON FTrayIcon = nullptr;
-  UINT FTaskbarCreatedMsg = 0;
-  HBITMAP FLogos[3] = {};  // the logo at 96, 144 and 192 DPI
+  HBITMAP FLogos[3] = {};      // the logo at 96, 144 and 192 DPI
+  TWriteFailureReports FWriteReports;
 };
 
 extern TfrmMain* frmMain;

@@ -87,7 +87,6 @@ bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
   if (!RegisterWindowClass() || !RegisterContainerClasses(FInstance) ||
       !RegisterHelpGroupClass(FInstance))
     return false;
-  FTaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
   if (!CreateWindowExW(kExStyle, kMainFormClassName, kApplicationTitle, kStyle, CW_USEDEFAULT,
                        CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, FInstance,
                        this))
@@ -361,8 +360,9 @@ void TfrmMain::CreateSettingsPage() {
 }
 
 void TfrmMain::CreateHelpPage() {
+  // The panels inside are the tab stops; the group only holds and scrolls them.
   catHelp = FLayout.Create(tsHelp, kHelpGroupClassName, IDC_catHelp, {0, 0, 340, 336}, L"",
-                           WS_VISIBLE | WS_TABSTOP | WS_VSCROLL);
+                           WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
   SendMessageW(catHelp, kHelpGroupSetDpi, Dpi(), 0);
 }
 

@@ -1,7 +1,6 @@
 // The tray icon and the window's visibility: closing hides the window to the tray with a
 // balloon; the program ends through the tray menu, at logoff or shutdown.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
@@ -15,55 +14,25 @@ namespace {
 
 constexpr UINT kTrayIconId = 1;
 
-NOTIFYICONDATAW TrayData(HWND window) {
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof(data);
-  data.hWnd = window;
-  data.uID = kTrayIconId;
-  return data;
-}
-
-template <size_t N>
-void CopyText(wchar_t (&target)[N], const std::wstring& text) {
-  lstrcpynW(target, text.c_str(), static_cast<int>(N));
-}
-
 }  // namespace
 
 void TfrmMain::AddTrayIcon() {
-  if (FTrayIconAdded)
+  if (FTray.Added())
     return;
-  if (!FTrayIcon)
-    FTrayIcon = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXSMICON),
-                                              GetSystemMetrics(SM_CYSMICON), 0));
-  NOTIFYICONDATAW data = TrayData(FHandle);
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kTrayCallbackMessage;
-  data.hIcon = FTrayIcon;
-  CopyText(data.szTip, kApplicationTitle);
-  FTrayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+  FTray.Create(FHandle, kTrayIconId, kTrayCallbackMessage,
+               static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0)),
+               kApplicationTitle);
+  FTray.Add();
 }
 
 void TfrmMain::RemoveTrayIcon() {
-  if (FTrayIconAdded) {
-    NOTIFYICONDATAW data = TrayData(FHandle);
-    Shell_NotifyIconW(NIM_DELETE, &data);
-    FTrayIconAdded = false;
-  }
-  if (FTrayIcon)
-    DestroyIcon(FTrayIcon);
-  FTrayIcon = nullptr;
+  FTray.Remove();
 }
 
 void TfrmMain::DownToTrayMsg() {
-  NOTIFYICONDATAW data = TrayData(FHandle);
-  data.uFlags = NIF_INFO;
-  CopyText(data.szInfo, std::wstring(kApplicationTitle) + L" свёрнут в трей");
-  data.szInfoTitle[0] = L'\0';
-  data.uTimeout = 3000;
-  data.dwInfoFlags = NIIF_INFO;
-  Shell_NotifyIconW(NIM_MODIFY, &data);
+  FTray.Balloon(std::wstring(kApplicationTitle) + L" свёрнут в трей", 3000);
 }
 
 void TfrmMain::ShowForm() {
@@ -91,9 +60,9 @@ void TfrmMain::CloseApplication() {
 }
 
 void TfrmMain::WMQueryEndSession() {
-  FormCloseQuery();  // hides with a balloon; the session may end all the same
-  FCloseQueryDetached = true;
-  PostQuitMessage(0);
+  // Hides with a balloon and lets the session end, but goes on running: another program may
+  // still cancel the log-off, and the line must then stay watched. WM_ENDSESSION ends it.
+  FormCloseQuery();
 }
 
 void TfrmMain::WMEndSession(WPARAM ending) {

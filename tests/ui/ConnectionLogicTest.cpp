@@ -12,10 +12,14 @@ namespace {
 
 using Row = TLineCheckRow;
 
+// What the subscriber did just before a report.
+enum class TByHand { Nothing, HangUp, Dial };
+
 struct TReport {
   uint32_t At;  // tick of the report
   bool Up;      // PingStatus
   Row Expected;
+  TByHand Before = TByHand::Nothing;
 };
 
 struct TScenario {
@@ -66,15 +70,19 @@ const std::vector<TScenario>& Scenarios() {
        false,
        {},
        {{kStart, false, Row::Arm}, {kStart + kCheck, false, Row::Idle}}},
-      {"ThreeFailedAttemptsThenPauseRenewedByEveryReport",
+      {"ThreeFailedAttemptsThenPauseThenThreeMore",
        true,
        true,
        {},
        Concat({{{kStart, false, Row::Redial},
                 {kStart + 30000, false, Row::Redial},
                 {kStart + 60000, false, Row::Redial}},
-               // Down reports for 20 minutes: every one renews the pause, no fourth dial.
-               DownEvery20s(kStart + 90000, 60, Row::Pause)})},
+               // The pause runs from the first of these to 300 s later, whatever they say.
+               DownEvery20s(kStart + 90000, 16, Row::Pause),
+               {{kStart + 390001, false, Row::Redial}},
+               DownEvery20s(kStart + 410001, 2, Row::Redial),
+               DownEvery20s(kStart + 450001, 16, Row::Pause),
+               {{kStart + 750002, false, Row::Redial}}})},
       {"AttemptsAddUpOverOutages",
        true,
        true,
@@ -93,14 +101,14 @@ const std::vector<TScenario>& Scenarios() {
         {kStart + 60000, false, Row::Redial},
         {kStart + 90000, true, Row::Connected},
         {kStart + 10 * kMinute, false, Row::Pause}}},
-      {"PauseEndsOnlyAfterFiveQuietMinutes",
+      {"PauseEndsFiveMinutesAfterItBegan",
        true,
        true,
        {3, 0},
        {{kStart, false, Row::Pause},
         {kStart + 299000, true, Row::Connected},
-        {kStart + 300000, false, Row::Pause},  // still inside: renewed
-        {kStart + 600001, false, Row::Redial}}},
+        {kStart + 300000, false, Row::Pause},  // its last tick: not renewed
+        {kStart + 300001, false, Row::Redial}}},
       {"ConnectedLeavesBookkeepingAlone",
        true,
        true,
@@ -113,14 +121,49 @@ const std::vector<TScenario>& Scenarios() {
        true,
        {3, 0},
        {{0xFFFFFFFFu - 1000, false, Row::Pause},
-        {kCheck - 1000, false, Row::Pause},  // counter wrapped, pause renewed
-        {kCheck - 1000 + 300001, false, Row::Redial}}},
+        {kCheck - 1000, false, Row::Pause},  // counter wrapped, pause still running
+        {300000 - 1001, false, Row::Pause},  // its end, after the wrap
+        {300000 - 1000, false, Row::Redial}}},
       {"PauseLongOverDoesNotComeBackAfterHalfACycle",
        true,
        true,
        {0, 5000},
        {{5000 + 0x80000010u, false, Row::Redial}}},
       {"NoPauseYetAtCounterZero", true, true, {}, {{0, false, Row::Redial}}},
+      {"HangUpByHandThenLineDownNoDial",
+       true,
+       true,
+       {},
+       Concat({{{kStart, true, Row::Connected}, {kStart + 1000, false, Row::Idle, TByHand::HangUp}},
+               DownEvery20s(kStart + 21000, 30, Row::Idle)})},
+      {"DialByHandReArmsAfterAHangUp",
+       true,
+       true,
+       {},
+       {{kStart, true, Row::Connected},
+        {kStart + 1000, false, Row::Idle, TByHand::HangUp},
+        {kStart + 21000, true, Row::Connected, TByHand::Dial},
+        {kStart + 41000, false, Row::Redial},  // a loss after the dial by hand
+        {kStart + 71000, false, Row::Redial}}},
+      {"FailedDialByHandIsFollowedByRedials",
+       true,
+       true,
+       {},
+       {{kStart, false, Row::Idle, TByHand::HangUp},
+        {kStart + 21000, false, Row::Redial, TByHand::Dial}}},
+      {"HangUpByHandDuringAPauseKeepsThePause",
+       true,
+       true,
+       {3, 0},
+       {{kStart, false, Row::Pause},
+        {kStart + kCheck, false, Row::Idle, TByHand::HangUp},
+        {kStart + 2 * kCheck, false, Row::Pause, TByHand::Dial},
+        {kStart + 300001, false, Row::Redial}}},
+      {"HangUpByHandWithoutArmingStillArms",
+       true,
+       false,
+       {},
+       {{kStart, false, Row::Arm, TByHand::HangUp}, {kStart + kCheck, false, Row::Idle}}},
   };
   return scenarios;
 }
@@ -133,10 +176,37 @@ TEST_P(LineCheckedScenario, TakesTheExpectedRowForEveryReport) {
   TReconnectState state = s.Initial;
   for (size_t i = 0; i < s.Reports.size(); ++i) {
     const TReport& r = s.Reports[i];
+    if (r.Before == TByHand::HangUp)
+      NoteHangUpByHand(state);
+    if (r.Before == TByHand::Dial)
+      NoteDialByHand(state);
     TLineCheckDecision d = DecideLineChecked(r.Up, s.AutoReconnect, r.At, connectOnStart, state);
     EXPECT_EQ(d.Row, r.Expected) << "report " << i << " at " << r.At;
     EXPECT_EQ(d.StartReconnectTimer, r.Expected == Row::Redial) << "report " << i;
   }
+}
+
+TEST(LineChecked, PauseIsSetOnceAndKeptByTheReportsDuringIt) {
+  bool connectOnStart = true;
+  TReconnectState state{3, 0};
+  DecideLineChecked(false, true, kStart, connectOnStart, state);
+  const uint32_t end = kStart + kReconnectPauseMs;
+  EXPECT_EQ(state.PauseUntil, end);
+  for (uint32_t at = kStart + kCheck; at <= end; at += kCheck) {
+    EXPECT_EQ(DecideLineChecked(false, true, at, connectOnStart, state).Row, Row::Pause);
+    EXPECT_EQ(state.PauseUntil, end) << "renewed at " << at;
+    EXPECT_EQ(state.Attempts, 0);
+  }
+}
+
+TEST(LineChecked, AShortenedPauseEndsSooner) {
+  bool connectOnStart = true;
+  TReconnectState state{3, 0};
+  EXPECT_EQ(DecideLineChecked(false, true, kStart, connectOnStart, state, 30000).Row, Row::Pause);
+  EXPECT_EQ(DecideLineChecked(false, true, kStart + 30000, connectOnStart, state, 30000).Row,
+            Row::Pause);
+  EXPECT_EQ(DecideLineChecked(false, true, kStart + 30001, connectOnStart, state, 30000).Row,
+            Row::Redial);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, LineCheckedScenario, ::testing::ValuesIn(Scenarios()),
@@ -220,7 +290,7 @@ TEST(LineChecked, EachRowSetsButtonsCaptionImageAndState) {
        kCaptionConnect,
        kImageRed,
        true,
-       {0, now + kReconnectPauseMs}},
+       {0, now + 10}},
   };
   for (const TCase& c : cases) {
     bool connectOnStart = c.ConnectOnStart;

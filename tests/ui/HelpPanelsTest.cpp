@@ -101,5 +101,11 @@ TEST(HelpPanels, TextsHaveTitleCauseAndRemedy) {
   EXPECT_FALSE(std::wstring(kHelpPanels[4].Text).ends_with(L"\r\n"));
 }
 
+TEST(HelpPanels, TabOrderRunsFromTheLastPanelThroughTheMiddleOnes) {
+  const int expected[kHelpPanelCount] = {4, 3, 2, 1, 5, 0};  // ct691 ... ct678 in list order
+  for (int i = 0; i < kHelpPanelCount; ++i)
+    EXPECT_EQ(kHelpPanels[i].TabOrder, expected[i]) << kHelpPanels[i].Name;
+}
+
 }  // namespace
 }  // namespace velmora

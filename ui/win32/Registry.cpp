@@ -1,6 +1,8 @@
 // Raw registry calls for the stored settings and login data.
 #include "ui/win32/Registry.h"
 
+#include <windows.h>
+
 #include <vector>
 
 namespace velmora {
@@ -9,80 +11,81 @@ namespace {
 // Full access, as the settings have always asked for.
 constexpr REGSAM kAccess = KEY_ALL_ACCESS;
 
-// Closes a section key when it goes.
-struct TSection {
+// Closes a key when it goes.
+struct TScopedKey {
   HKEY Key = nullptr;
-  ~TSection() {
+  TScopedKey() = default;
+  TScopedKey(const TScopedKey&) = delete;
+  TScopedKey& operator=(const TScopedKey&) = delete;
+  ~TScopedKey() {
     if (Key)
       RegCloseKey(Key);
   }
 };
 
+class TRegistryKey final : public TSettingsKey {
+ public:
+  explicit TRegistryKey(HKEY key) { FKey.Key = key; }
+
+  TStoredText ReadText(const std::wstring& section, const std::wstring& name) const override {
+    TScopedKey sub;
+    if (RegOpenKeyExW(FKey.Key, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
+      return {};
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND)
+      return {};
+    if (rc != ERROR_SUCCESS)
+      return {TStoreStatus::Failed, {}};
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+      return {TStoreStatus::WrongType, {}};
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type,
+                          reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+    if (rc != ERROR_SUCCESS)
+      return {TStoreStatus::Failed, {}};
+    buffer.back() = L'\0';  // a value stored without its zero still ends here
+    return {TStoreStatus::Ok, std::wstring(buffer.data())};
+  }
+
+  TStoreStatus WriteText(const std::wstring& section, const std::wstring& name,
+                         const std::wstring& value) override {
+    TScopedKey sub;
+    if (RegCreateKeyExW(FKey.Key, section.c_str(), 0, nullptr, 0, kAccess, nullptr, &sub.Key,
+                        nullptr) != ERROR_SUCCESS)
+      return TStoreStatus::Failed;
+    DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    LONG rc = RegSetValueExW(sub.Key, name.c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+    return rc == ERROR_SUCCESS ? TStoreStatus::Ok : TStoreStatus::Failed;
+  }
+
+  TStoreStatus DeleteValue(const std::wstring& section, const std::wstring& name) override {
+    TScopedKey sub;
+    if (RegOpenKeyExW(FKey.Key, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
+      return TStoreStatus::Ok;
+    LONG rc = RegDeleteValueW(sub.Key, name.c_str());
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? TStoreStatus::Ok
+                                                             : TStoreStatus::Failed;
+  }
+
+ private:
+  TScopedKey FKey;
+};
+
 }  // namespace
 
-TRegKey::TRegKey(const std::wstring& path, bool create)
-    : FPath(!path.empty() && path[0] == L'\\' ? path.substr(1) : path) {
+std::unique_ptr<TSettingsKey> TRegistryStore::OpenKey(const std::wstring& path, bool create) {
+  const std::wstring relative = !path.empty() && path[0] == L'\\' ? path.substr(1) : path;
   HKEY key = nullptr;
-  LONG rc = create ? RegCreateKeyExW(HKEY_CURRENT_USER, FPath.c_str(), 0, nullptr, 0, kAccess,
+  LONG rc = create ? RegCreateKeyExW(HKEY_CURRENT_USER, relative.c_str(), 0, nullptr, 0, kAccess,
                                      nullptr, &key, nullptr)
-                   : RegOpenKeyExW(HKEY_CURRENT_USER, FPath.c_str(), 0, kAccess, &key);
-  if (rc == ERROR_SUCCESS)
-    FKey = key;
-}
-
-TRegKey::~TRegKey() {
-  if (FKey)
-    RegCloseKey(FKey);
-}
-
-TRegText TRegKey::ReadText(const std::wstring& section, const std::wstring& name) const {
-  TRegText result;
-  if (!FKey)
-    return result;
-  TSection sub;
-  if (RegOpenKeyExW(FKey, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
-    return result;
-  DWORD type = 0;
-  DWORD size = 0;
-  LONG rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type, nullptr, &size);
-  if (rc == ERROR_FILE_NOT_FOUND)
-    return result;
+                   : RegOpenKeyExW(HKEY_CURRENT_USER, relative.c_str(), 0, kAccess, &key);
   if (rc != ERROR_SUCCESS)
-    return {TRegStatus::Failed, {}};
-  if (type != REG_SZ && type != REG_EXPAND_SZ)
-    return {TRegStatus::WrongType, {}};
-  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-  DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type,
-                        reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-  if (rc != ERROR_SUCCESS)
-    return {TRegStatus::Failed, {}};
-  buffer.back() = L'\0';  // a value stored without its zero still ends here
-  return {TRegStatus::Ok, std::wstring(buffer.data())};
-}
-
-TRegStatus TRegKey::WriteText(const std::wstring& section, const std::wstring& name,
-                              const std::wstring& value) const {
-  if (!FKey)
-    return TRegStatus::Failed;
-  TSection sub;
-  if (RegCreateKeyExW(FKey, section.c_str(), 0, nullptr, 0, kAccess, nullptr, &sub.Key, nullptr) !=
-      ERROR_SUCCESS)
-    return TRegStatus::Failed;
-  DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  LONG rc = RegSetValueExW(sub.Key, name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-  return rc == ERROR_SUCCESS ? TRegStatus::Ok : TRegStatus::Failed;
-}
-
-TRegStatus TRegKey::DeleteValue(const std::wstring& section, const std::wstring& name) const {
-  if (!FKey)
-    return TRegStatus::Failed;
-  TSection sub;
-  if (RegOpenKeyExW(FKey, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
-    return TRegStatus::Ok;
-  LONG rc = RegDeleteValueW(sub.Key, name.c_str());
-  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? TRegStatus::Ok : TRegStatus::Failed;
+    return nullptr;
+  return std::make_unique<TRegistryKey>(key);
 }
 
 }  // namespace velmora

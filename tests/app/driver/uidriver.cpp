@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -68,6 +70,18 @@ const TNamedId kIds[] = {
     VELMORA_ID(cbAutostart),
     VELMORA_ID(bApplySettings),
     VELMORA_ID(catHelp),
+    VELMORA_ID(ct691),
+    VELMORA_ID(lb691),
+    VELMORA_ID(ct734),
+    VELMORA_ID(lb734),
+    VELMORA_ID(ct769),
+    VELMORA_ID(lb769),
+    VELMORA_ID(ct680676),
+    VELMORA_ID(lb680676),
+    VELMORA_ID(ct651),
+    VELMORA_ID(lb651),
+    VELMORA_ID(ct678),
+    VELMORA_ID(lb678),
 };
 #undef VELMORA_ID
 
@@ -143,33 +157,6 @@ BOOL CALLBACK MatchControl(HWND window, LPARAM context) {
     return FALSE;
   }
   return TRUE;
-}
-
-struct TMessageBoxSearch {
-  DWORD ProcessId;
-  HWND Found;
-};
-
-BOOL CALLBACK MatchMessageBox(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TMessageBoxSearch*>(context);
-  wchar_t className[16] = L"";
-  GetClassNameW(window, className, 16);
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  if (processId == search->ProcessId && std::wcscmp(className, L"#32770") == 0 &&
-      IsWindowVisible(window)) {
-    search->Found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A message box the program shows (a dialog of the system's class in its process).
-HWND ProgramMessageBox(HWND main) {
-  TMessageBoxSearch search = {0, nullptr};
-  GetWindowThreadProcessId(main, &search.ProcessId);
-  EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
 }
 
 // Controls sit on page windows; EnumChildWindows walks every descendant.
@@ -401,9 +388,70 @@ TResult Error(const std::wstring& text) {
   return {false, text};
 }
 
+// The program's tray icon (its window, ID 1): a change without flags succeeds only while the
+// shell holds the icon.
+bool TrayIconExists(HWND main) {
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof(data);
+  data.hWnd = main;
+  data.uID = 1;
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+// Holds the clipboard with text for ms milliseconds, as a busy program would.
+TResult HoldClipboard(DWORD ms, const std::wstring& text) {
+  HWND owner =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (owner == nullptr || !OpenClipboard(owner)) {
+    return Error(L"cannot open the clipboard");
+  }
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  Write(L"held");
+  Sleep(ms);
+  CloseClipboard();
+  // Its text stays readable while the owner lives on a little.
+  Write(L"released");
+  Sleep(5000);
+  return {true, L"ended"};
+}
+
+TResult ClipboardText() {
+  if (!OpenClipboard(nullptr)) {
+    return Error(L"cannot open the clipboard");
+  }
+  std::wstring text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return {true, text};
+}
+
 // Runs one subcommand against the running program.
 TResult RunCommand(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
+  if (command == L"clipboard-hold") {
+    return HoldClipboard(args.size() >= 2 ? static_cast<DWORD>(_wtoi(args[1].c_str())) : 1000,
+                         args.size() >= 3 ? args[2] : L"");
+  }
+  if (command == L"clipboard-text") {
+    return ClipboardText();
+  }
+  if (command == L"tray-exists" && args.size() >= 2) {
+    // By a window handle from "handle": also after the program has ended.
+    return {true, TrayIconExists(reinterpret_cast<HWND>(
+                      static_cast<INT_PTR>(std::wcstoll(args[1].c_str(), nullptr, 10))))
+                      ? L"1"
+                      : L"0"};
+  }
   if (command == L"windows") {
     // Shown windows only: a window counts once its creation has finished and it is shown.
     int shown = 0;
@@ -437,18 +485,69 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
     PostMessageW(main, WM_CLOSE, 0, 0);  // the title bar's close button
     return {true, L"closed"};
   }
-  if (command == L"message" || command == L"message-ok") {
-    HWND box = ProgramMessageBox(main);
-    if (box == nullptr) {
-      return Error(L"no message box");
+  if (command == L"handle") {
+    return {true, std::to_wstring(reinterpret_cast<INT_PTR>(main))};
+  }
+  if (command == L"query-end-session") {
+    // What the system asks at log-off; the answer is printed (1: may end).
+    return {true, std::to_wstring(static_cast<int>(Send(main, WM_QUERYENDSESSION, 0, 0)))};
+  }
+  if (command == L"end-session") {
+    // The outcome of a log-off: 1 it ends, 0 another program cancelled it.
+    const WPARAM ending = args.size() >= 2 && args[1] == L"1" ? TRUE : FALSE;
+    Send(main, WM_ENDSESSION, ending, 0);
+    return {true, L"sent"};
+  }
+  if (command == L"resume") {
+    PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    return {true, L"posted"};
+  }
+  if (command == L"taskbar-created") {
+    PostMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    return {true, L"posted"};
+  }
+  if (command == L"tray-exists") {
+    return {true, TrayIconExists(main) ? L"1" : L"0"};
+  }
+  if (command == L"tray-remove") {
+    // As a restarted Explorer would: the shell no longer holds the icon.
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = main;
+    data.uID = 1;
+    return {true, Shell_NotifyIconW(NIM_DELETE, &data) ? L"1" : L"0"};
+  }
+  if (command == L"focus") {
+    // The name of the control that has the keyboard focus in the program's window thread.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+    const int id = info.hwndFocus != nullptr ? GetDlgCtrlID(info.hwndFocus) : 0;
+    for (const TNamedId& named : kIds) {
+      if (named.Id == id) {
+        return {true, named.Name};
+      }
     }
-    // The box's text is its static control with the id 0xFFFF.
-    HWND text = GetDlgItem(box, 0xFFFF);
-    const std::wstring shown = text != nullptr ? ControlText(text) : L"";
-    if (command == L"message-ok") {
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return {true, std::to_wstring(id)};
+  }
+  if (command == L"message-box") {
+    // The text of the program's message box; "close" also presses its OK button.
+    DWORD processId = 0;
+    GetWindowThreadProcessId(main, &processId);
+    for (HWND box = FindWindowW(L"#32770", kTitle); box != nullptr;
+         box = FindWindowExW(nullptr, box, L"#32770", kTitle)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(box, &owner);
+      if (owner != processId) {
+        continue;
+      }
+      std::wstring text = ControlText(GetDlgItem(box, 0xFFFF));
+      if (args.size() >= 2 && args[1] == L"close") {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+      }
+      return {true, text};
     }
-    return {true, shown};
+    return Error(L"no message box");
   }
   if (command == L"screenshot") {
     if (args.size() < 2) {
@@ -494,6 +593,39 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   if (command == L"checked") {
     return {true, Send(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0"};
   }
+  if (command == L"key") {
+    // A key pressed and released on the control (a virtual-key code, decimal), through the
+    // program's message loop, which gives it the dialog keys.
+    const WPARAM key = args.size() >= 3 ? static_cast<WPARAM>(_wtoi(args[2].c_str())) : VK_RETURN;
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+    return {true, L"pressed"};
+  }
+  if (command == L"click-at") {
+    // A left click at a point of the control's client area (links have no BM_CLICK).
+    const int x = args.size() >= 3 ? _wtoi(args[2].c_str()) : 1;
+    const int y = args.size() >= 4 ? _wtoi(args[3].c_str()) : 1;
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    return {true, L"clicked"};
+  }
+  if (command == L"top-line") {
+    return {true, std::to_wstring(static_cast<int>(Send(control, EM_GETFIRSTVISIBLELINE, 0, 0)))};
+  }
+  if (command == L"wheel") {
+    // Notches away from the user (negative: towards), with the cursor over the control. The
+    // turn goes through the program's message loop, as the system delivers it.
+    const int notches = args.size() >= 3 ? _wtoi(args[2].c_str()) : -1;
+    RECT rect;
+    GetWindowRect(control, &rect);
+    const int x = (rect.left + rect.right) / 2;
+    const int y = (rect.top + rect.bottom) / 2;
+    SetCursorPos(x, y);
+    PostMessageW(control, WM_MOUSEWHEEL,
+                 MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
+                 MAKELPARAM(x, y));
+    return {true, L"posted"};
+  }
   if (command == L"lines") {
     return {true, std::to_wstring(static_cast<int>(Send(control, EM_GETLINECOUNT, 0, 0)))};
   }
@@ -538,10 +670,13 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
 constexpr wchar_t kUsage[] =
     L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
     L"  windows | foreground | window-visible | hide | close\n"
-    L"  message | message-ok (the program's message box: its text; -ok also presses OK)\n"
     L"  show-request [self] | screenshot FILE.bmp [CONTROL]\n"
     L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
     L"  settext CONTROL TEXT | click CONTROL | select pc INDEX | choose LIST INDEX\n"
+    L"  handle | query-end-session | end-session 0|1 | resume | taskbar-created\n"
+    L"  tray-exists [HANDLE] | tray-remove | message-box [close]\n"
+    L"  clipboard-hold MS TEXT | clipboard-text | top-line CONTROL | wheel CONTROL NOTCHES\n"
+    L"  click-at CONTROL X Y | key CONTROL VK | focus\n"
     L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
     L"With --expect the read is repeated until it gives TEXT (exit 0) or the time runs out "
     L"(exit 1, last reading printed); default 10000 ms.";

@@ -94,9 +94,9 @@ class SelfUpdate(unittest.TestCase):
 
     def accept_notice(self):
         """The notice comes with the first account answer, about 7 s after start."""
-        ok, text = self.session.drive("message", expect=NOTICE, timeout_ms=40000)
+        ok, text = self.session.drive("message-box", expect=NOTICE, timeout_ms=40000)
         self.assertTrue(ok, f"no update notice (last: {text!r})")
-        self.session.drive("message-ok")
+        self.session.drive("message-box", "close")
 
     def queries(self):
         return [line for line in self.server.requests().splitlines()
@@ -223,13 +223,13 @@ class SelfUpdate(unittest.TestCase):
         link = f"http://127.0.0.1:{SESSION.port}/download/{Path(config('OSTRADA_NEXT_EXE')).name}"
         ok, text = self.session.drive("text", "lbContractInfo", expect=link, timeout_ms=40000)
         self.assertTrue(ok, f"the panel did not show the answer (contract {text!r})")
-        self.assertFalse(self.session.drive("message")[0], "a notice with auto-update off")
+        self.assertFalse(self.session.drive("message-box")[0], "a notice with auto-update off")
         self.session.drive("choose", "cbAutoUpdate", "1")
         started = time.monotonic()
-        ok, text = self.session.drive("message", expect=NOTICE, timeout_ms=10000)
+        ok, text = self.session.drive("message-box", expect=NOTICE, timeout_ms=10000)
         self.assertTrue(ok, f"no notice after switching auto-update on ({text!r})")
         self.assertLess(time.monotonic() - started, 5)
-        self.session.drive("message-ok")
+        self.session.drive("message-box", "close")
 
     def dials(self):
         return [line for line in self.session.dialer_commands() if "Tarvolix " in line and

@@ -20,6 +20,7 @@
 #include "ui/resource.h"
 #include "ui/uDataModule.h"
 #include "ui/ufrmMain.h"
+#include "ui/HelpTexts.h"
 #include "ui/win32/HelpGroup.h"
 
 namespace velmora {
@@ -525,19 +526,30 @@ TEST_F(MainWindow, AutostartValueForAnotherProgramIsDeletedBySaving) {
   EXPECT_EQ(RegText(kRun, L"velmora"), L"<none>");
 }
 
-TEST_F(MainWindow, StoredValueOfAnotherTypeIsReportedAndTheRestOfCreationSkipped) {
+TEST_F(MainWindow, StoredValuesOfAnotherTypeReadAsTheirDefaultsAndCreationFinishes) {
   DWORD number = 1;
-  RegSetKeyValueW(HKEY_CURRENT_USER, kLoginData, L"Password", REG_DWORD, &number, sizeof(number));
+  RegSetKeyValueW(HKEY_CURRENT_USER, kLoginData, L"Save", REG_DWORD, &number, sizeof(number));
+  RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, L"AutoUpdate", REG_DWORD, &number, sizeof(number));
   SetRegText(kLoginData, L"Login", L"kept");
-  SetRegText(kSettings, L"AutoUpdate", L"0");
-  TMessageBoxCloser closer;
+  SetRegText(kLoginData, L"Password", L"pw");
+  SetRegText(kSettings, L"AutoConnect", L"1");
+  SetRegText(kSettings, L"AutoReconnect", L"1");
   ASSERT_NO_FATAL_FAILURE(Create());
-  EXPECT_NE(closer.Text().find(L"Password"), std::wstring::npos);
+  Pump();
+  EXPECT_EQ(FindWindowW(L"#32770", kApplicationTitle), nullptr) << "a message held the start";
   EXPECT_EQ(Text(Control(IDC_ebLogin)), L"kept");
-  EXPECT_EQ(Text(Control(IDC_ebPassword)), L"");
-  EXPECT_EQ(Selected(IDC_cbAutoUpdate), 1);  // settings not loaded: design default
-  EXPECT_FALSE(frmMain->FConnectOnStart);
-  EXPECT_TRUE(IsWindow(Window));
+  EXPECT_EQ(Text(Control(IDC_ebPassword)), L"pw");
+  EXPECT_FALSE(Checked(IDC_cbSaveAuthData));  // "Save" as its default
+  EXPECT_EQ(Selected(IDC_cbAutoConnect), 1);
+  EXPECT_EQ(Selected(IDC_cbAutoUpdate), 1);  // its default
+  EXPECT_TRUE(frmMain->FConnectOnStart);
+  std::wstring log = Text(Control(IDC_mInfo));
+  EXPECT_NE(log.find(L"Software\\Norvenda\\LoginData\\Save"), std::wstring::npos);
+  EXPECT_NE(log.find(L"Software\\velmora\\AutoUpdate"), std::wstring::npos);
+
+  // Saving replaces the number with text.
+  Click(IDC_bApplySettings);
+  EXPECT_EQ(RegText(kSettings, L"AutoUpdate"), L"1");
 }
 
 TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateLeavesTheWindowWorking) {
@@ -580,7 +592,7 @@ TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateLeavesTheWindow
   }));
 }
 
-TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage) {
+TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelScrollsItOnlyOnTheHelpPage) {
   ASSERT_NO_FATAL_FAILURE(Create());
   HWND help = Control(IDC_catHelp);
   EXPECT_EQ(HelpGroupOpenPanel(help), 0);
@@ -591,17 +603,17 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
   EXPECT_EQ(HelpGroupOpenPanel(help), 0);
   EXPECT_EQ(HelpGroupScrollPos(help), 0);
 
-  // The log page is shown and has the focus; the cursor is over the shared page area.
-  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 1, 0);
+  // The help page is shown; the focus is elsewhere; the cursor is over the list.
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 3, 0);
   Pump();
-  ASSERT_TRUE(IsWindowVisible(Control(IDC_mInfo)));
+  ASSERT_TRUE(IsWindowVisible(help));
   RECT area;
   GetWindowRect(help, &area);
   ASSERT_TRUE(SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2));
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
   MSG wheel{};
-  wheel.hwnd = Control(IDC_mInfo);
+  wheel.hwnd = Control(IDC_pc);
   wheel.message = WM_MOUSEWHEEL;
   wheel.wParam = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
   EXPECT_TRUE(IsMainFormDialogMessage(wheel));
@@ -610,6 +622,121 @@ TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelOverItScrollsItFromAnyPage
   ASSERT_TRUE(SetCursorPos(area.right + 50, area.bottom + 50));  // elsewhere: the list stays
   IsMainFormDialogMessage(wheel);
   EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+
+  // The log page shares the area: there the turn is the log's, the hidden list stays.
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 1, 0);
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(Control(IDC_mInfo)));
+  ASSERT_TRUE(SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2));
+  wheel.hwnd = Control(IDC_mInfo);
+  IsMainFormDialogMessage(wheel);
+  EXPECT_EQ(HelpGroupScrollPos(help), static_cast<int>(lines) * 8);
+}
+
+TEST_F(MainWindow, HelpPanelsAreChildWindowsWithTheirTextsAndTabOrder) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  HWND help = Control(IDC_catHelp);
+  SendMessageW(Control(IDC_pc), TCM_SETCURFOCUS, 3, 0);  // the help page
+  Pump();
+  ASSERT_TRUE(IsWindowVisible(help));
+  const struct {
+    int Panel, Label;
+  } ids[] = {{IDC_ct691, IDC_lb691},       {IDC_ct734, IDC_lb734}, {IDC_ct769, IDC_lb769},
+             {IDC_ct680676, IDC_lb680676}, {IDC_ct651, IDC_lb651}, {IDC_ct678, IDC_lb678}};
+  int top = -1;
+  for (int i = 0; i < kHelpPanelCount; ++i) {
+    HWND panel = Control(ids[i].Panel);
+    HWND label = Control(ids[i].Label);
+    ASSERT_NE(panel, nullptr) << i;
+    ASSERT_NE(label, nullptr) << i;
+    EXPECT_EQ(GetParent(panel), help);
+    EXPECT_EQ(GetParent(label), panel);
+    EXPECT_EQ(Text(panel), kHelpPanels[i].Caption);
+    EXPECT_EQ(Text(label), kHelpPanels[i].Text);
+    EXPECT_EQ(IsWindowVisible(label) != FALSE, i == 0) << i;
+    RECT rect;
+    GetWindowRect(panel, &rect);
+    EXPECT_GT(rect.top, top) << "panels out of their list order";
+    top = rect.top;
+    EXPECT_EQ(rect.bottom - rect.top, MulDiv(i == 0 ? kHelpPanels[i].OpenHeight : 30,
+                                             static_cast<int>(frmMain->Dpi()), 96));
+  }
+  // Tab moves through the headers in their tab order, whatever their order on the page.
+  const int order[] = {IDC_ct678, IDC_ct680676, IDC_ct769, IDC_ct734, IDC_ct691, IDC_ct651};
+  for (size_t i = 0; i + 1 < std::size(order); ++i)
+    EXPECT_EQ(GetNextDlgTabItem(Window, Control(order[i]), FALSE), Control(order[i + 1])) << i;
+
+  // A click on a header opens its panel and closes the open one.
+  SendMessageW(Control(IDC_ct769), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 5));
+  EXPECT_EQ(HelpGroupOpenPanel(help), 2);
+  EXPECT_TRUE(IsWindowVisible(Control(IDC_lb769)));
+  EXPECT_FALSE(IsWindowVisible(Control(IDC_lb691)));
+  // The keys on the focused header.
+  SendMessageW(Control(IDC_ct769), WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), -1);
+  SendMessageW(Control(IDC_ct651), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 4);
+  SendMessageW(Control(IDC_ct651), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), -1);
+  SendMessageW(Control(IDC_ct691), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(HelpGroupOpenPanel(help), 0);
+}
+
+TEST_F(MainWindow, HangUpByHandKeepsTheLineDownUntilADialByHand) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  Select(IDC_cbAutoReconnect, 1);
+  frmMain->FConnectOnStart = true;
+  EnableWindow(Control(IDC_bDisconnect), TRUE);
+  Click(IDC_bDisconnect);
+  EXPECT_TRUE(ReconnectState.HungUpByHand);
+  Notify(cnLineChecked);
+  EXPECT_FALSE(DataModuleX->tmrReconnect.Enabled()) << "an automatic dial follows";
+  EXPECT_TRUE(Enabled(IDC_bConnect));
+
+  // The reconnect timer's dial is not a dial by hand; the button's is.
+  DataModuleX->tmrReconnectTimer();
+  EXPECT_TRUE(ReconnectState.HungUpByHand);
+  EnableWindow(Control(IDC_bConnect), TRUE);
+  Click(IDC_bConnect);
+  EXPECT_FALSE(ReconnectState.HungUpByHand);
+  Notify(cnLineChecked);
+  EXPECT_TRUE(DataModuleX->tmrReconnect.Enabled());
+}
+
+TEST_F(MainWindow, ResumeFromSleepAsksForALineCheckAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  const WPARAM events[] = {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND};
+  const uint32_t later = 123456;
+  for (WPARAM event : events) {
+    Connector->SetNextPingCheck(later);
+    EXPECT_EQ(SendMessageW(Window, WM_POWERBROADCAST, event, 0), TRUE);
+    EXPECT_EQ(Connector->NextPingCheck(), 0u) << event;
+  }
+  Connector->SetNextPingCheck(later);
+  SendMessageW(Window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+  EXPECT_EQ(Connector->NextPingCheck(), later) << "going to sleep checks nothing";
+  Connector->SetNextPingCheck(0xFFFFFFFFu);  // a dial holds the checks off
+  SendMessageW(Window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_EQ(Connector->NextPingCheck(), 0xFFFFFFFFu);
+}
+
+TEST_F(MainWindow, LogOffEndsTheProgramOnlyWhenTheSessionReallyEnds) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  EXPECT_EQ(SendMessageW(Window, WM_QUERYENDSESSION, 0, 0), TRUE);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(Window));
+  EXPECT_FALSE(QuitPosted) << "ended before the outcome of the log-off";
+  SendMessageW(Window, WM_ENDSESSION, FALSE, 0);  // cancelled by another program
+  Pump();
+  EXPECT_FALSE(QuitPosted);
+  SendMessageW(Window, WM_CLOSE, 0, 0);  // closing still only hides
+  Pump();
+  EXPECT_FALSE(QuitPosted);
+
+  EXPECT_EQ(SendMessageW(Window, WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(Window, WM_ENDSESSION, TRUE, 0);
+  Pump();
+  EXPECT_TRUE(QuitPosted);
 }
 
 TEST_F(MainWindow, CloseHidesToTheTrayAndOnlyTheMenuEndsTheProgram) {

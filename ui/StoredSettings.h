@@ -1,0 +1,58 @@
+// The rules of the stored login data and settings over a settings store: the layout of keys
+// and values, the defaults, "1"/"0", the autostart value, and what a wrong value or a failing
+// write leads to. The window only puts the results into its controls.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/SettingsStore.h"
+
+namespace velmora {
+
+struct TLoginData {
+  bool Found = false;  // "Software\Norvenda" exists; nothing else is set otherwise
+  std::wstring Login, Password;
+  bool Save = false;
+};
+
+struct TSettingsValues {
+  std::optional<bool> Autostart;  // nothing when the Run key could not be opened
+  bool SettingsRead = false;      // "Software" opened; the three lists are set only then
+  bool AutoConnect = false, AutoReconnect = false, AutoUpdate = true;
+};
+
+// A value that cannot be used (not text, or unreadable) reads as absent; each such value
+// adds one line for the log to notes.
+TLoginData LoadLoginData(TSettingsStore& store, std::vector<std::wstring>& notes);
+// The case-blind comparison of the autostart value uses lower (the system's rule).
+using TLowerCase = std::wstring (*)(std::wstring);
+TSettingsValues LoadSettings(TSettingsStore& store, const std::wstring& exePath, TLowerCase lower,
+                             std::vector<std::wstring>& notes);
+
+// The writes stop at the first failure, whose message names the value and its key; nothing
+// when all went well or the key could not be opened (that is not reported).
+std::optional<std::wstring> SaveLoginData(TSettingsStore& store, const std::wstring& login,
+                                          const std::wstring& password, bool save);
+
+struct TSettingsChoice {
+  bool Autostart = false, AutoConnect = false, AutoReconnect = false, AutoUpdate = true;
+};
+std::optional<std::wstring> SaveSettings(TSettingsStore& store, const std::wstring& exePath,
+                                         const TSettingsChoice& choice);
+
+// Which failing writes reach the subscriber: every failure of an action of its own (the tick,
+// "Сохранить"), but of the writes that follow the keystrokes only the first of a row, so the
+// message does not come back at every key while the box is ticked.
+class TWriteFailureReports {
+ public:
+  enum class TCause { Action, Typing };
+  // A write ended; true when its failure is to be shown.
+  bool ShouldShow(TCause cause, bool failed);
+
+ private:
+  bool FTypingFailed = false;
+};
+
+}  // namespace velmora
