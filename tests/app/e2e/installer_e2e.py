@@ -17,8 +17,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ostrada_e2e import DEMO_ACCOUNT, config, saved_settings  # noqa: E402
-from session import AccountServer, Display, WineSession, windows_path  # noqa: E402
+from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
+from session import AccountServer, close_suite, config, open_suite  # noqa: E402
 
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraConnector"
 TASK = "Velmora Connector"
@@ -30,22 +30,11 @@ SESSION = None
 
 def setUpModule():
     global WORK, DISPLAY, SESSION
-    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
-    if host != "127.0.0.1":
-        raise unittest.SkipTest("the program is not built for the loopback account server")
-    WORK = Path(config("VELMORA_E2E_WORK"))
-    WORK.mkdir(parents=True, exist_ok=True)
-    DISPLAY = Display(WORK)
-    SESSION = WineSession(WORK, WORK / "wineprefix", DISPLAY.name, Path(config("UIDRIVER_EXE")),
-                          Path(config("RASDIAL_EXE")))
-    SESSION.port = int(port or 80)
+    WORK, DISPLAY, SESSION = open_suite()
 
 
 def tearDownModule():
-    if SESSION:
-        SESSION.stop()
-    if DISPLAY:
-        DISPLAY.stop()
+    close_suite(DISPLAY, SESSION)
 
 
 class Installer(unittest.TestCase):

@@ -14,7 +14,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import AccountServer, Display, Program, WineSession, windows_path  # noqa: E402
+from session import (AccountServer, Program, close_suite, config, open_suite,  # noqa: E402
+                     windows_path)
 
 SEPARATOR = "-" * 24
 DEMO_ACCOUNT = ("demo|demo|0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
@@ -31,12 +32,6 @@ def saved_settings(login, password, auto_connect="1", auto_reconnect="1"):
             f'"AutoConnect"="{auto_connect}"\r\n"AutoReconnect"="{auto_reconnect}"\r\n\r\n')
 
 
-def config(name):
-    value = os.environ.get(name)
-    if not value:
-        raise unittest.SkipTest(f"{name} is not set")
-    return value
-
 
 WORK = None
 DISPLAY = None
@@ -45,22 +40,11 @@ SESSION = None
 
 def setUpModule():
     global WORK, DISPLAY, SESSION
-    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
-    if host != "127.0.0.1":
-        raise unittest.SkipTest("the program is not built for the loopback account server")
-    WORK = Path(config("VELMORA_E2E_WORK"))
-    (WORK / "screenshots").mkdir(parents=True, exist_ok=True)
-    DISPLAY = Display(WORK)
-    SESSION = WineSession(WORK, WORK / "wineprefix", DISPLAY.name, Path(config("UIDRIVER_EXE")),
-                          Path(config("RASDIAL_EXE")))
-    SESSION.port = int(port or 80)
+    WORK, DISPLAY, SESSION = open_suite()
 
 
 def tearDownModule():
-    if SESSION:
-        SESSION.stop()
-    if DISPLAY:
-        DISPLAY.stop()
+    close_suite(DISPLAY, SESSION)
 
 
 class OstradaEndToEnd(unittest.TestCase):

@@ -9,6 +9,7 @@ import socket
 import subprocess
 import tempfile
 import time
+import unittest
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[3]
@@ -190,3 +191,35 @@ def free_port_available(port: int) -> bool:
             return True
         except OSError:
             return False
+
+
+def config(name: str) -> str:
+    """A setting from the environment (CTest sets them); the suite is skipped without it."""
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest(f"{name} is not set")
+    return value
+
+
+def open_suite():
+    """What every end-to-end suite sets up once: its work folder (VELMORA_E2E_WORK), an Xvfb
+    display and the Wine session with the stand-in dialer and the UI driver, whose port is the
+    program's account port. Skipped for a program not built for the loopback account server.
+    Returns (work, display, session); close_suite ends them."""
+    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
+    if host != "127.0.0.1":
+        raise unittest.SkipTest("the program is not built for the loopback account server")
+    work = Path(config("VELMORA_E2E_WORK"))
+    (work / "screenshots").mkdir(parents=True, exist_ok=True)
+    display = Display(work)
+    session = WineSession(work, work / "wineprefix", display.name, Path(config("UIDRIVER_EXE")),
+                          Path(config("RASDIAL_EXE")))
+    session.port = int(port or 80)
+    return work, display, session
+
+
+def close_suite(display, session):
+    if session:
+        session.stop()
+    if display:
+        display.stop()

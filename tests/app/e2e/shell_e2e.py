@@ -17,9 +17,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import REPO, AccountServer, Display, Program, WineSession  # noqa: E402
-from ostrada_e2e import (CLEAN_REGISTRY, DEMO_ACCOUNT, SEPARATOR, config,  # noqa: E402
-                         saved_settings)
+from session import REPO, AccountServer, Program, close_suite, config, open_suite  # noqa: E402
+from ostrada_e2e import CLEAN_REGISTRY, DEMO_ACCOUNT, SEPARATOR, saved_settings  # noqa: E402
 
 VK_TAB, VK_SPACE, VK_RETURN, VK_LEFT, VK_RIGHT = 9, 32, 13, 37, 39
 
@@ -43,22 +42,11 @@ SESSION = None
 
 def setUpModule():
     global WORK, DISPLAY, SESSION
-    host, _, port = config("VELMORA_ACCOUNT_HOST").partition(":")
-    if host != "127.0.0.1":
-        raise unittest.SkipTest("the program is not built for the loopback account server")
-    WORK = Path(config("VELMORA_E2E_WORK"))
-    (WORK / "screenshots").mkdir(parents=True, exist_ok=True)
-    DISPLAY = Display(WORK)
-    SESSION = WineSession(WORK, WORK / "wineprefix", DISPLAY.name, Path(config("UIDRIVER_EXE")),
-                          Path(config("RASDIAL_EXE")))
-    SESSION.port = int(port or 80)
+    WORK, DISPLAY, SESSION = open_suite()
 
 
 def tearDownModule():
-    if SESSION:
-        SESSION.stop()
-    if DISPLAY:
-        DISPLAY.stop()
+    close_suite(DISPLAY, SESSION)
 
 
 class ShellEndToEnd(unittest.TestCase):
