@@ -63,6 +63,14 @@ int64_t ContentLengthValue(const std::vector<std::string>& headers) {
   return -1;
 }
 
+// The expected total of a transfer: the body's length and the header block; -1 (unknown) when
+// the sum would not fit, as only an impossible length gives.
+int64_t TransferSize(int64_t length, int64_t headerLength) {
+  if (length > std::numeric_limits<int64_t>::max() - headerLength)
+    return -1;
+  return length + headerLength;
+}
+
 }  // namespace
 
 EFCreateError::EFCreateError(const std::wstring& message)
@@ -180,7 +188,7 @@ int64_t TSynDownload::GetSize2(const std::wstring& URL) {
   if (HeadQuery(client, URL)) {
     int64_t length = ContentLengthValue(client.Headers);
     if (length >= 0) {
-      result = length + client.HeaderBlockLength();
+      result = TransferSize(length, client.HeaderBlockLength());
       FMaxSize = result;
     }
   }
@@ -208,7 +216,7 @@ int64_t TSynDownload::GetSize(const std::wstring& URL) {
       int64_t length = ParseSizeValue(digits);
       if (length < 0)
         throw EConvertError("'" + digits + "' is not a valid integer value");
-      result = length + client.HeaderBlockLength();
+      result = TransferSize(length, client.HeaderBlockLength());
       FMaxSize = result;
       break;
     }
