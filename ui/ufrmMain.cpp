@@ -5,9 +5,9 @@
 #include <shellapi.h>
 
 #include "engine/AppTitle.h"
-#include "engine/EnvVariable.h"
 #include "engine/Phonebook.h"
 #include "engine/Rasphone.h"
+#include "engine/SystemFolders.h"
 #include "engine/Ticks.h"
 #include "engine/uConnectorClass.h"
 #include "ui/ConnectionLogic.h"
@@ -275,7 +275,7 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   SetConnectCaption(kCaptionConnect);
   SetWindowTextW(FHandle, kApplicationTitle);
   AddTrayIcon();  // its tooltip is the application title
-  FRASFilename = FormRasPhonebookPath(GetEnvVariable(L"ALLUSERSPROFILE"));
+  FRASFilename = FormRasPhonebookPath(AllUsersDataFolder());
   WriteRasphoneEntry(FRASFilename);
   // A registry error has been reported; the rest of creation is skipped, the controls keep
   // their design defaults and the program runs on.
@@ -443,7 +443,8 @@ void TfrmMain::WMConnector(WPARAM code) {
       break;
     }
     case cnAccountInfo: {
-      TUserInfo info = Connector->UserInfo();
+      Connector->UserInfoIfChanged(FUserInfoSeen, FUserInfo);  // copied only after a new answer
+      const TUserInfo& info = FUserInfo;
       if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
         // Set before the notice: its message loop goes on delivering notifications.
         FInUpdateProgress = true;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/uConnectorClass.h"
 #include "ui/win32/ControlLayout.h"
 #include "ui/win32/Tooltips.h"
 
@@ -78,6 +79,8 @@ class TfrmMain {
   void TrayIconClick();
 
   std::wstring FRASFilename;
+  TUserInfo FUserInfo;         // the connector's account answer as last copied
+  uint64_t FUserInfoSeen = 0;  // which copy that was
   bool FInUpdateProgress = false;
   bool FConnectOnStart = false;
 

@@ -137,23 +137,23 @@ TEST_F(ConnectorDial, TheDialerGetsTheEntryLoginAndPasswordOnItsCommandLine) {
   EXPECT_EQ(Fake.Runner.Params(), (std::vector<std::wstring>{L"", L""}));
 }
 
-TEST(ConnectorDialerPath, IsSystem32RasdialUnderWindir) {
+TEST(ConnectorDialerPath, IsRasdialInTheSystemFolder) {
   struct TCase {
-    std::wstring WinDir;
+    std::wstring SystemDir;
     std::wstring Dialer;
   };
   const std::vector<TCase> cases = {
-      {L"C:\\Windows", L"C:\\Windows\\System32\\rasdial.exe"},
-      {L"C:\\Windows\\", L"C:\\Windows\\System32\\rasdial.exe"},
-      {L"D:\\WINNT", L"D:\\WINNT\\System32\\rasdial.exe"},
-      {L"", L"\\System32\\rasdial.exe"},
+      {L"C:\\Windows\\system32", L"C:\\Windows\\system32\\rasdial.exe"},
+      {L"C:\\Windows\\system32\\", L"C:\\Windows\\system32\\rasdial.exe"},
+      {L"D:\\WINNT\\System32", L"D:\\WINNT\\System32\\rasdial.exe"},
+      {L"", L"\\rasdial.exe"},
   };
   for (const TCase& c : cases) {
     TFakeEnv fake;
     TConnectorEnv env = fake.Env();
-    env.WinDir = c.WinDir;
+    env.SystemDir = c.SystemDir;
     TConnector connector(env);
-    EXPECT_EQ(connector.RASPhoneFilename(), c.Dialer) << c.WinDir;
+    EXPECT_EQ(connector.RASPhoneFilename(), c.Dialer) << c.SystemDir;
   }
 }
 
