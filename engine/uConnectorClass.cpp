@@ -90,8 +90,7 @@ bool TConnector::Connect() {
 bool TConnector::Disconnect() {
   if (FThreadBreakLine.load() != 0)
     return false;
-  FThreads.Start([this] { Guarded([this] { BreakLineThreadProc(this); }); },
-                 &FThreadBreakLine);
+  FThreads.Start([this] { Guarded([this] { BreakLineThreadProc(this); }); }, &FThreadBreakLine);
   return true;
 }
 

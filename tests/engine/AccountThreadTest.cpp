@@ -65,8 +65,8 @@ TEST(AccountAnswer, FillsFieldsFromTheStartAndLeavesTheRestAsTheyWere) {
       {"empty fields", L"||||", emptyFields},
       // Past the cap the answer is a failed exchange; at the cap it is still an answer.
       {"longer than the cap, no bar", std::wstring(kMaxAccountAnswerBytes + 1, L'x'), failed},
-      {"longer than the cap, with bars",
-       L"f0|f1|" + std::wstring(kMaxAccountAnswerBytes, L'x'), failed},
+      {"longer than the cap, with bars", L"f0|f1|" + std::wstring(kMaxAccountAnswerBytes, L'x'),
+       failed},
   };
   for (const TCase& c : cases) {
     TUserInfo info = Filled(L"old");

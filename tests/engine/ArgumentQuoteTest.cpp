@@ -83,10 +83,9 @@ TEST(QuoteArgument, QuotesOnlyWhatTheRuntimeWouldSplitOrLose) {
 TEST(QuoteArgument, TheDialCommandLineGivesLoginAndPasswordBackWhole) {
   for (const TQuoteCase& login : QuoteCases()) {
     for (const TQuoteCase& password : QuoteCases()) {
-      const std::vector<std::wstring> arguments =
-          ReadArguments(DialCommandLine(L"C:\\Windows\\System32\\rasdial.exe", login.Value,
-                                        password.Value) +
-                        L" ");
+      const std::vector<std::wstring> arguments = ReadArguments(
+          DialCommandLine(L"C:\\Windows\\System32\\rasdial.exe", login.Value, password.Value) +
+          L" ");
       EXPECT_EQ(arguments, (std::vector<std::wstring>{L"C:\\Windows\\System32\\rasdial.exe",
                                                       L"Tarvolix", login.Value, password.Value}))
           << login.Name << " / " << password.Name;

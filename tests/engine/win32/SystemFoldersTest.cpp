@@ -52,9 +52,9 @@ TEST_F(SystemFolders, TheConnectorRunsTheDialerOfTheSystemFolder) {
   TConnector connector;  // the platform's services, as the program creates it
   const std::wstring expected = SystemFolder() + L"\\rasdial.exe";
   EXPECT_EQ(connector.RASPhoneFilename(), expected);
-  EXPECT_EQ(CompareStringOrdinal(expected.c_str(), -1, L"C:\\windows\\system32\\rasdial.exe", -1,
-                                 TRUE),
-            CSTR_EQUAL);
+  EXPECT_EQ(
+      CompareStringOrdinal(expected.c_str(), -1, L"C:\\windows\\system32\\rasdial.exe", -1, TRUE),
+      CSTR_EQUAL);
 }
 
 }  // namespace

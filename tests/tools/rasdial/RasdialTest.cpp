@@ -321,9 +321,13 @@ TEST_F(RasdialTest, ArgumentsAreReadByTheRuntimesRulesAndLogged) {
   EXPECT_EQ(Dialer(L"Tarvolix \"\" \"a b\\\\\" ").ExitCode, 691u);
   EXPECT_EQ(Dialer(L"Tarvolix \"ivan\" secret ").ExitCode, 0u);
   EXPECT_EQ(ReadBytes(FFolder + L"arguments.log"),
-            "[\"" + pathJson + "\", \"Tarvolix\", \"ivan\", \"pa ss\\\"w\"]\n"
-            "[\"" + pathJson + "\", \"Tarvolix\", \"\", \"a b\\\\\"]\n"
-            "[\"" + pathJson + "\", \"Tarvolix\", \"ivan\", \"secret\"]\n");
+            "[\"" + pathJson +
+                "\", \"Tarvolix\", \"ivan\", \"pa ss\\\"w\"]\n"
+                "[\"" +
+                pathJson +
+                "\", \"Tarvolix\", \"\", \"a b\\\\\"]\n"
+                "[\"" +
+                pathJson + "\", \"Tarvolix\", \"ivan\", \"secret\"]\n");
 }
 
 TEST_F(RasdialTest, OutputComesInBurstsAfterTheDialDelay) {
