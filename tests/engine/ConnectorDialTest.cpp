@@ -1,5 +1,6 @@
 // The dial and hang-up threads: notification order, the dialer's output behind csDial, the
-// line-check deadline around a run, and the cooperative stop of a running dial.
+// line-check deadline around a run, a run that throws, and the cooperative stop of a running
+// dial.
 #include "engine/uConnectorClass.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CodePage.h"
@@ -135,6 +137,32 @@ TEST_F(ConnectorDial, TheDialerGetsTheEntryLoginAndPasswordOnItsCommandLine) {
             (std::vector<std::wstring>{DialCommandLine(kTestDialer, L"abonent 7", L"p&ss#word"),
                                        HangUpCommandLine(kTestDialer)}));
   EXPECT_EQ(Fake.Runner.Params(), (std::vector<std::wstring>{L"", L""}));
+}
+
+TEST_F(ConnectorDial, ADialThatThrowsIsRecordedAndStillEndsAsADialEnds) {
+  Fake.Runner.Throw(TDialerRun::Dial);
+  auto connector = Fake.Create();
+  ASSERT_TRUE(connector->Connect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnDialDone, 1));
+  // Recorded at the thread's top, once its final block has posted cnDialDone.
+  auto faultsReach = [&](uint32_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + kRealTimeBound;
+    while (connector->ThreadFaults() < count && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    return connector->ThreadFaults() == count;
+  };
+  ASSERT_TRUE(faultsReach(1));
+  EXPECT_EQ(connector->LastThreadFault(), "scripted runner failure");
+  EXPECT_EQ(Fake.Notifier.DialCodes(), (std::vector<uint32_t>{cnDialStarted, cnDialDone}));
+  EXPECT_EQ(connector->NextPingCheck(), DeadlineAfter(Fake.Clock.Ticks(), 1000));
+  // The handle was cleared and csDial left: a hang-up and a new dial run.
+  Fake.Runner.Script(TDialerRun::HangUp, {kHungUp});
+  ASSERT_TRUE(connector->Disconnect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnHangUp, 1));
+  EXPECT_EQ(connector->ConsoleOutput(), AnsiToWide(kHungUp));
+  EXPECT_TRUE(connector->Connect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnDialDone, 2));
+  EXPECT_TRUE(faultsReach(2));
 }
 
 TEST(ConnectorDialerPath, IsRasdialInTheSystemFolder) {
