@@ -1,7 +1,8 @@
 // TConnector: the dial and hang-up threads, the line watch, the account thread, their
-// properties and locks, and the cooperative stop of all of them.
+// properties and locks, what they throw caught at their top, and the cooperative stop of all.
 #include "engine/uConnectorClass.h"
 
+#include <exception>
 #include <mutex>
 #include <utility>
 
