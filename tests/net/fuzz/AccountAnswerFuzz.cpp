@@ -1,6 +1,7 @@
-// libFuzzer target for storing the account answer: arbitrary text, repeated past the 64 KiB
-// cap when the first byte says so. A stored answer fills the fields from the start with its
+// libFuzzer target for storing the account answer: arbitrary text, repeated to around the
+// 64 KiB cap when the first byte says so. A stored answer fills the fields from the start with its
 // "|"-separated pieces and leaves the rest; one over the cap empties only the first field.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,13 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring answer;
   for (size_t i = 1; i < size; ++i)
     answer += static_cast<wchar_t>(data[i] == '!' ? L'|' : data[i]);
-  // Repeated up to about twice the cap, so the cap's edge is reached both ways.
+  // Repeated to within a kilobyte of the cap either way, the cap itself included.
   if ((data[0] & 1) && !answer.empty()) {
-    const size_t repeats = (kMaxAccountAnswerBytes + data[0] * 512) / answer.size() + 1;
-    std::wstring unit = answer;
-    answer.reserve(unit.size() * repeats);
-    for (size_t r = 1; r < repeats; ++r)
-      answer += unit;
+    const size_t target = kMaxAccountAnswerBytes - 1024 + (data[0] >> 1) * 16;
+    while (answer.size() < target)
+      answer += answer.substr(0, std::min(answer.size(), target - answer.size()));
   }
 
   TUserInfo info;
