@@ -6,10 +6,14 @@
 
 #include "app/AdminCheck.h"
 #include "app/ParseFirstParam.h"
+#include "app/RelaunchMarker.h"
 
 namespace velmora::app {
 
 namespace {
+
+// How long the first copy keeps its mark for the copy it started (which looks at once).
+constexpr DWORD kMarkerWaitMs = 60000;
 
 // A function looked up once: the address (nil when missing) is stored before the counter
 // is raised, so a reader that sees the counter also sees the address.
@@ -204,21 +208,25 @@ bool EnableDebugPrivilege(bool enable, std::wstring* error) {
   return adjusted != FALSE;
 }
 
-// No guard against a relaunch that still fails the test: a marker argument would change the
-// arguments passed on, and a process started through the elevation service does not inherit
-// this one's environment. Every relaunch passes the elevation prompt, which the user can decline.
+// The started copy learns that it is a relaunch from this process's mark (an argument would
+// change the arguments passed on, and a process started through the elevation service does not
+// inherit this one's environment), so the mark lives until the copy has seen it or has ended.
 void RunElevated() {
   const TRelaunchCommand command = MakeRelaunchCommand(GetCommandLineW());
+  const TRelaunchMarker marker;
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = 0;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
   info.hwnd = nullptr;
   info.lpVerb = L"runas";
   info.lpFile = command.File.c_str();
   info.lpParameters = command.Parameters.c_str();
   info.lpDirectory = command.Directory.empty() ? nullptr : command.Directory.c_str();
   info.nShow = SW_SHOWNORMAL;
-  ShellExecuteExW(&info);
+  if (ShellExecuteExW(&info) && info.hProcess) {
+    marker.WaitSeen(info.hProcess, kMarkerWaitMs);
+    CloseHandle(info.hProcess);
+  }
 }
 
 }  // namespace velmora::app

@@ -21,7 +21,8 @@ BOOL CheckMembership(HANDLE token, PSID sid, BOOL* isMember);
 bool EnableDebugPrivilege(bool enable, std::wstring* error = nullptr);
 
 // Starts the running executable again with the verb "runas" and the arguments of this
-// start passed on unchanged. The result is ignored: the caller ends either way.
+// start passed on unchanged, leaving the started copy a mark that it is a relaunch
+// (StartedByRelaunch) until it has seen it. The result is ignored: the caller ends either way.
 void RunElevated();
 
 }  // namespace velmora::app

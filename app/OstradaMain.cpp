@@ -8,7 +8,9 @@
 #include <string>
 
 #include "app/ADPrivileges.h"
+#include "app/Elevation.h"
 #include "app/InstalledEntry.h"
+#include "app/RelaunchMarker.h"
 #include "app/SingleInstance.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
@@ -36,10 +38,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   using namespace velmora;
   using namespace velmora::app;
 
-  // Before any window exists: a relaunch must leave no trace on the screen.
-  if (!IsAdministrator()) {
-    RunElevated();
-    return 0;
+  // Before any window exists: a relaunch must leave no trace on the screen. A copy that the
+  // relaunch started and that still has no rights must not relaunch again.
+  switch (DecideElevation(IsAdministrator() != FALSE, StartedByRelaunch())) {
+    case TElevationStep::Relaunch:
+      RunElevated();
+      return 0;
+    case TElevationStep::GiveUp:
+      MessageBoxW(nullptr, kNeedsAdministratorText, kApplicationTitle,
+                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
+      return 1;
+    case TElevationStep::Run:
+      break;
   }
   std::wstring privilegeError;
   if (!EnableDebugPrivilege(true, &privilegeError) && !privilegeError.empty()) {

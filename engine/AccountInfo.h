@@ -2,6 +2,7 @@
 // answer is stored in the 13 account fields.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,14 +10,23 @@
 
 namespace velmora {
 
+// A real answer is under a kilobyte; a longer body is taken for the failed exchange it is.
+inline constexpr size_t kMaxAccountAnswerBytes = 64 * 1024;
+
+// A login or password as it goes into the query: only the bytes that would end the value,
+// change the query or break the request line (blank, "%", "&", "#", "+", control characters
+// and DEL) become "%XX"; every other character stays as it is, non-ASCII ones included.
+std::wstring EncodeQueryValue(const std::wstring& value);
+
 // "http://" + host + "/connector/connector.php?user=" + login + "&pass=" + password + "&ver="
-// + version; login and password go in unencoded, as the server expects them.
+// + version, login and password through EncodeQueryValue.
 std::wstring AccountRequestUrl(const std::wstring& host, const std::wstring& login,
                                const std::wstring& password, int64_t version);
 
 // Splits answer + "|" at every "|" and stores the first 13 pieces from ufErrorCode on; the
 // fields past the last piece keep their values. An empty answer (a failed exchange) thus
-// empties only ufErrorCode.
-void StoreAccountAnswer(const std::wstring& answer, TUserInfo& info);
+// empties only ufErrorCode, and so does an answer longer than kMaxAccountAnswerBytes.
+// Returns whether any field changed.
+bool StoreAccountAnswer(const std::wstring& answer, TUserInfo& info);
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 
 #include <exception>
 
+#include "engine/AccountInfo.h"
 #include "net/SynDownload.h"
 
 namespace velmora {
@@ -10,6 +11,9 @@ namespace {
 
 class TAccountTransfer final : public ITextTransfer {
  public:
+  // A longer answer is no account answer: the exchange fails before it fills the memory.
+  TAccountTransfer() { FSynDL.HTTP().MaxBodyBytes = kMaxAccountAnswerBytes; }
+
   std::wstring URLToString(const std::wstring& url) override {
     // The transfer reports failures as an empty text; running out of memory for a huge
     // answer is one more failed exchange, not a reason to end the account thread.

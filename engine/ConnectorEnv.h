@@ -63,7 +63,7 @@ struct TConnectorEnv {
   IConsoleRunner* Runner = nullptr;
   IProbe* Probe = nullptr;
   std::function<std::unique_ptr<ITextTransfer>()> MakeTransfer;
-  std::wstring WinDir;        // value of WINDIR, where the dialer lives
+  std::wstring SystemDir;     // the system folder, where the dialer lives
   std::string ProbeTarget;    // the line check's echo target
   std::wstring AccountHost;   // host[:port] of the account server
   int64_t VersionNumber = 0;  // ExeVersion.Number, sent as "ver"

@@ -226,8 +226,8 @@ std::string RasphoneTemplateText() {
   return text;
 }
 
-std::wstring FormRasPhonebookPath(const std::wstring& allUsersProfile) {
-  std::wstring path = allUsersProfile;
+std::wstring FormRasPhonebookPath(const std::wstring& allUsersData) {
+  std::wstring path = allUsersData;
   if (!path.ends_with(L'\\'))
     path += L'\\';
   return path + L"Application Data\\Microsoft\\Network\\Connections\\Pbk\\rasphone.pbk";

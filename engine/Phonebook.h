@@ -19,8 +19,8 @@ std::span<const std::string_view> RasphoneTemplateLines();
 // The entry's bytes as written: every line followed by CR LF, 7-bit ASCII, no byte-order mark.
 std::string RasphoneTemplateText();
 
-// The all-users phonebook path from the value of ALLUSERSPROFILE.
-std::wstring FormRasPhonebookPath(const std::wstring& allUsersProfile);
+// The all-users phonebook path under the all-users data folder (AllUsersDataFolder).
+std::wstring FormRasPhonebookPath(const std::wstring& allUsersData);
 
 // Everything up to and including the last directory separator; empty when there is none.
 std::wstring PhonebookDirectoryPart(const std::wstring& path);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <mutex>
 
+#include "engine/ArgumentQuote.h"
 #include "engine/CodePage.h"
 
 namespace velmora {
@@ -38,7 +39,8 @@ bool RunKeepingLastChunk(IConsoleRunner& runner, const std::wstring& command,
 
 std::wstring DialCommandLine(const std::wstring& dialer, const std::wstring& login,
                              const std::wstring& password) {
-  return Quoted(dialer) + L" " + kEntryName + L" " + login + L" " + password;
+  return Quoted(dialer) + L" " + kEntryName + L" " + QuoteArgument(login) + L" " +
+         QuoteArgument(password);
 }
 
 std::wstring HangUpCommandLine(const std::wstring& dialer) {

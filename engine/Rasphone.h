@@ -18,8 +18,9 @@ inline constexpr wchar_t kListedEntryMark[] = L"Tarvo";
 inline constexpr int32_t kFirstDialError = 600;
 inline constexpr int32_t kLastDialError = 800;
 
-// Command lines as handed to the runner, which appends one more blank. Only the dialer's path
-// is quoted; login and password go in as they are.
+// Command lines as handed to the runner, which appends one more blank. The dialer's path is
+// always quoted; login and password only when the dialer would otherwise split or lose them
+// (QuoteArgument), so plain credentials give the same line as ever.
 std::wstring DialCommandLine(const std::wstring& dialer, const std::wstring& login,
                              const std::wstring& password);
 std::wstring HangUpCommandLine(const std::wstring& dialer);

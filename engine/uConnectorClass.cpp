@@ -1,7 +1,8 @@
 // TConnector: the dial and hang-up threads, the line watch, the account thread, their
-// properties and locks, and the cooperative stop of all of them.
+// properties and locks, what they throw caught at their top, and the cooperative stop of all.
 #include "engine/uConnectorClass.h"
 
+#include <exception>
 #include <mutex>
 #include <utility>
 
@@ -42,10 +43,10 @@ class TFinally {
 // next run before its first post: the window then learns of the runs in the order they ran.
 std::mutex DialPostOrder;
 
-std::wstring DialerPath(std::wstring winDir) {
-  if (winDir.empty() || winDir.back() != L'\\')
-    winDir += L'\\';
-  return winDir + L"System32\\rasdial.exe";
+std::wstring DialerPath(std::wstring systemDir) {
+  if (systemDir.empty() || systemDir.back() != L'\\')
+    systemDir += L'\\';
+  return systemDir + L"rasdial.exe";
 }
 }  // namespace
 
@@ -53,15 +54,17 @@ uint32_t DialThreadProc(TConnector* self);
 uint32_t BreakLineThreadProc(TConnector* self);
 uint32_t PingThreadProc(TConnector* self);
 uint32_t UserInfoThreadProc(TConnector* self);
+bool LineWatchPass(TConnector* self);
+bool AccountPass(TConnector* self);
 
 TConnector::TConnector(const TConnectorEnv& env) : FEnv(env) {
-  FRASPhoneFilename = DialerPath(FEnv.WinDir);
+  FRASPhoneFilename = DialerPath(FEnv.SystemDir);
   FNextUserAccountCheck = kDueNow;
   FNextPingCheck = kDueNow;
   if (FEnv.MakeTransfer)
     FSynDL = FEnv.MakeTransfer();
-  FThreadPing = FThreads.Start([this] { PingThreadProc(this); });
-  FThreadUserInfo = FThreads.Start([this] { UserInfoThreadProc(this); });
+  FThreadPing = FThreads.Start([this] { Guarded([this] { PingThreadProc(this); }); });
+  FThreadUserInfo = FThreads.Start([this] { Guarded([this] { UserInfoThreadProc(this); }); });
 }
 
 // No thread is killed: every wait ends on FStop, a running dialer is ended through the same
@@ -81,14 +84,14 @@ TConnector::~TConnector() {
 bool TConnector::Connect() {
   if (FThreadDial.load() != 0)
     return false;
-  FThreads.Start([this] { DialThreadProc(this); }, &FThreadDial);
+  FThreads.Start([this] { Guarded([this] { DialThreadProc(this); }); }, &FThreadDial);
   return true;
 }
 
 bool TConnector::Disconnect() {
   if (FThreadBreakLine.load() != 0)
     return false;
-  FThreads.Start([this] { BreakLineThreadProc(this); }, &FThreadBreakLine);
+  FThreads.Start([this] { Guarded([this] { BreakLineThreadProc(this); }); }, &FThreadBreakLine);
   return true;
 }
 
@@ -104,6 +107,34 @@ void TConnector::Post(uint32_t code) {
   if (window == 0 || FStop.IsSet())
     return;
   FEnv.Notifier->Post(window, code);
+}
+
+template <typename TBody>
+bool TConnector::Guarded(TBody body) noexcept {
+  try {
+    body();
+    return true;
+  } catch (const std::exception& error) {
+    RecordFault(error.what());
+  } catch (...) {
+    RecordFault("unknown exception");
+  }
+  return false;
+}
+
+void TConnector::RecordFault(const char* what) noexcept {
+  FThreadFaults.fetch_add(1);
+  try {
+    std::lock_guard lock(FFaultLock);
+    FLastThreadFault = what;
+  } catch (...) {
+    // Only the count is kept when not even the message fits in memory.
+  }
+}
+
+std::string TConnector::LastThreadFault() const {
+  std::lock_guard lock(FFaultLock);
+  return FLastThreadFault;
 }
 
 bool TConnector::PingStatus() const {
@@ -134,6 +165,15 @@ void TConnector::SetPassword(const std::wstring& value) {
 TUserInfo TConnector::UserInfo() const {
   TLock lock(csAccount);
   return FUserInfo;
+}
+
+bool TConnector::UserInfoIfChanged(uint64_t& seen, TUserInfo& info) const {
+  if (FUserInfoGeneration.load() == seen)
+    return false;
+  TLock lock(csAccount);
+  info = FUserInfo;
+  seen = FUserInfoGeneration.load();
+  return true;
 }
 
 uint32_t TConnector::NextUserAccountCheck() const {
@@ -211,26 +251,77 @@ uint32_t BreakLineThreadProc(TConnector* self) {
   return 0;
 }
 
+// One look of the line watch at its deadline, and the check when it is due; false once the
+// connector is going away.
+bool LineWatchPass(TConnector* self) {
+  IClock& clock = *self->FEnv.Clock;
+  if (!IsDue(clock.Ticks(), self->FNextPingCheck.load()))
+    return clock.Sleep(kPollMs, self->FStop);
+  TLock ping(csPing);
+  // Also after a check that threw, so a failing check is not repeated at once.
+  TFinally next([self, &clock] {
+    self->FNextPingCheck.store(DeadlineAfter(clock.Ticks(), kLineCheckIntervalMs));
+  });
+  self->CheckConnection();
+  if (self->FStop.IsSet())
+    return false;  // no echo for a connector that is going away
+  const bool reachable = self->FEnv.Probe->PingHost(self->FEnv.ProbeTarget);
+  self->FPingStatus = reachable && EntryListed.load();
+  self->Post(cnLineChecked);
+  return true;
+}
+
 uint32_t PingThreadProc(TConnector* self) {
   IClock& clock = *self->FEnv.Clock;
   if (!clock.Sleep(kPollMs, self->FStop))
     return 0;
   while (!self->FStop.IsSet()) {
-    if (!IsDue(clock.Ticks(), self->FNextPingCheck.load())) {
-      if (!clock.Sleep(kPollMs, self->FStop))
-        break;
-      continue;
-    }
-    TLock ping(csPing);
-    self->CheckConnection();
-    if (self->FStop.IsSet())
-      break;  // no echo for a connector that is going away
-    const bool reachable = self->FEnv.Probe->PingHost(self->FEnv.ProbeTarget);
-    self->FPingStatus = reachable && EntryListed.load();
-    self->Post(cnLineChecked);
-    self->FNextPingCheck.store(DeadlineAfter(clock.Ticks(), kLineCheckIntervalMs));
+    // A pass that threw has moved its deadline all the same, so it is not repeated at once.
+    bool goOn = true;
+    self->Guarded([self, &goOn] { goOn = LineWatchPass(self); });
+    if (!goOn)
+      break;
   }
   return 0;
+}
+
+// One pass of the account loop: a look at the deadline, and the query when it is due; false
+// once the connector is going away. cnAccountInfo follows every pass, also one that threw.
+bool AccountPass(TConnector* self) {
+  IClock& clock = *self->FEnv.Clock;
+  TFinally notify([self] { self->Post(cnAccountInfo); });
+  uint32_t deadline;
+  {
+    TLock account(csAccount);
+    deadline = self->FNextUserAccountCheck;
+  }
+  if (!IsDue(clock.Ticks(), deadline))
+    return clock.Sleep(kPollMs, self->FStop);
+  // A day ahead after every due pass, also one that threw: no query is repeated at once.
+  TFinally next([self, &clock] {
+    TLock account(csAccount);
+    self->FNextUserAccountCheck = DeadlineAfter(clock.Ticks(), kAccountIntervalMs);
+  });
+  std::wstring login;
+  std::wstring password;
+  {
+    TLock account(csAccount);
+    login = self->FLogin;
+    password = self->FPassword;
+  }
+  if (login.empty() || password.empty())
+    return true;
+  // No lock is held during the exchange; an absent transfer counts as a failed one.
+  const std::wstring answer =
+      self->FSynDL ? self->FSynDL->URLToString(AccountRequestUrl(
+                         self->FEnv.AccountHost, login, password, self->FEnv.VersionNumber))
+                   : std::wstring();
+  if (self->FStop.IsSet())
+    return false;  // a cancelled query is no answer
+  TLock account(csAccount);
+  if (StoreAccountAnswer(answer, self->FUserInfo))
+    self->FUserInfoGeneration.fetch_add(1);
+  return true;
 }
 
 uint32_t UserInfoThreadProc(TConnector* self) {
@@ -238,36 +329,11 @@ uint32_t UserInfoThreadProc(TConnector* self) {
   if (!clock.Sleep(kPollMs, self->FStop))
     return 0;
   while (!self->FStop.IsSet()) {
-    TFinally notify([self] { self->Post(cnAccountInfo); });
-    uint32_t deadline;
-    {
-      TLock account(csAccount);
-      deadline = self->FNextUserAccountCheck;
-    }
-    if (!IsDue(clock.Ticks(), deadline)) {
-      clock.Sleep(kPollMs, self->FStop);
-      continue;
-    }
-    std::wstring login;
-    std::wstring password;
-    {
-      TLock account(csAccount);
-      login = self->FLogin;
-      password = self->FPassword;
-    }
-    if (!login.empty() && !password.empty()) {
-      // No lock is held during the exchange; an absent transfer counts as a failed one.
-      const std::wstring answer =
-          self->FSynDL ? self->FSynDL->URLToString(AccountRequestUrl(
-                             self->FEnv.AccountHost, login, password, self->FEnv.VersionNumber))
-                       : std::wstring();
-      if (self->FStop.IsSet())
-        break;  // a cancelled query is no answer
-      TLock account(csAccount);
-      StoreAccountAnswer(answer, self->FUserInfo);
-    }
-    TLock account(csAccount);
-    self->FNextUserAccountCheck = DeadlineAfter(clock.Ticks(), kAccountIntervalMs);
+    // A pass that threw has moved its deadline all the same, so it is not repeated at once.
+    bool goOn = true;
+    self->Guarded([self, &goOn] { goOn = AccountPass(self); });
+    if (!goOn)
+      break;
   }
   return 0;
 }

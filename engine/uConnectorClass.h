@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/ConnectorEnv.h"
@@ -74,6 +75,10 @@ class TConnector {
   std::wstring Password() const;
   void SetPassword(const std::wstring& value);
   TUserInfo UserInfo() const;
+  // Copies UserInfo into info only when it changed since the copy that left seen behind (0 for
+  // none yet, the empty fields): a window that looks every second copies the 13 texts only
+  // after a new answer. True when it copied.
+  bool UserInfoIfChanged(uint64_t& seen, TUserInfo& info) const;
   uint32_t NextUserAccountCheck() const;
   void SetNextUserAccountCheck(uint32_t value);
   uint32_t NextPingCheck() const;
@@ -82,13 +87,24 @@ class TConnector {
 
   const std::wstring& RASPhoneFilename() const { return FRASPhoneFilename; }
 
+  // What was thrown on the connector's threads and caught at their top: how often, and the
+  // last message. The threads go on after it.
+  uint32_t ThreadFaults() const { return FThreadFaults.load(); }
+  std::string LastThreadFault() const;
+
  private:
   friend uint32_t DialThreadProc(TConnector* self);
   friend uint32_t BreakLineThreadProc(TConnector* self);
   friend uint32_t PingThreadProc(TConnector* self);
   friend uint32_t UserInfoThreadProc(TConnector* self);
+  friend bool LineWatchPass(TConnector* self);
+  friend bool AccountPass(TConnector* self);
 
   void Post(uint32_t code);
+  // Runs body; anything it throws is recorded instead of ending the thread. False after a throw.
+  template <typename TBody>
+  bool Guarded(TBody body) noexcept;
+  void RecordFault(const char* what) noexcept;
 
   TConnectorEnv FEnv;
   TStopSignal FStop;
@@ -104,10 +120,14 @@ class TConnector {
   std::wstring FLogin;
   std::wstring FPassword;
   TUserInfo FUserInfo;
+  std::atomic<uint64_t> FUserInfoGeneration{0};  // raised under csAccount at every change
   uint32_t FNextUserAccountCheck = 0;
   std::atomic<uint32_t> FNextPingCheck{0};
   std::wstring FRASPhoneFilename;
   std::wstring FBuffer;
+  std::atomic<uint32_t> FThreadFaults{0};
+  mutable std::mutex FFaultLock;
+  std::string FLastThreadFault;
 };
 
 }  // namespace velmora

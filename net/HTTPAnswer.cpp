@@ -10,6 +10,8 @@ namespace velmora::http {
 namespace {
 
 constexpr size_t kBufferBytes = 64 * 1024;
+// How far a body is grown ahead of the bytes received: a declared length is only a promise.
+constexpr size_t kGrowAheadBytes = 1024 * 1024;
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
   size_t n = std::strlen(prefix);
@@ -84,13 +86,13 @@ int StatusCode(const std::string& line) {
   return code < 0 || code > 999999 ? 0 : static_cast<int>(code);
 }
 
-bool ReadChunked(TBufferedReader& reader, std::string& body) {
+bool ReadChunked(TBufferedReader& reader, std::string& body, int64_t maxBody) {
   int64_t start = reader.Received();
   std::string line;
   for (;;) {
     if (reader.ReadLine(line) != TReadStatus::Ok)
       return false;
-    if (reader.Received() - start > kMaxBodyBytes + kMaxHeaderBytes)
+    if (reader.Received() - start > maxBody + kMaxHeaderBytes)
       return false;
     if (line.empty())
       continue;
@@ -101,7 +103,7 @@ bool ReadChunked(TBufferedReader& reader, std::string& body) {
       return false;
     if (size == 0)
       return true;  // the trailer stays unread
-    if (static_cast<int64_t>(body.size()) + size > kMaxBodyBytes)
+    if (static_cast<int64_t>(body.size()) + size > maxBody)
       return false;
     if (reader.ReadExact(body, static_cast<size_t>(size)) != TReadStatus::Ok)
       return false;
@@ -169,19 +171,21 @@ TReadStatus TBufferedReader::ReadExact(std::string& into, size_t count) {
   count -= fromBuffer;
   if (count == 0)
     return TReadStatus::Ok;
-  // The rest goes straight into the target, no copy through the buffer.
+  // The rest goes straight into the target, no copy through the buffer; the target grows by
+  // at most kGrowAheadBytes beyond what has arrived.
   size_t done = into.size();
-  into.resize(done + count);
-  size_t end = into.size();
+  const size_t end = done + count;
   while (done < end) {
+    into.resize(std::min(end, done + kGrowAheadBytes));
     size_t received = 0;
-    TReadStatus status = Receive(into.data() + done, end - done, received);
+    TReadStatus status = Receive(into.data() + done, into.size() - done, received);
     if (status != TReadStatus::Ok) {
       into.resize(done);
       return status;
     }
     done += received;
   }
+  into.resize(end);
   return TReadStatus::Ok;
 }
 
@@ -201,7 +205,7 @@ TReadStatus TBufferedReader::ReadToClose(std::string& into, int64_t limit) {
   }
 }
 
-bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer) {
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, int64_t maxBody) {
   answer = THTTPAnswer();
   int64_t start = reader.Received();
   auto headerTooLong = [&] { return reader.Received() - start > kMaxHeaderBytes; };
@@ -223,7 +227,7 @@ bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer) {
     if (!isStatusLine) {  // no header at all: the body runs to the connection's end
       answer.Body = line + "\r\n";
       answer.CloseConnection = true;
-      return reader.ReadToClose(answer.Body, kMaxBodyBytes) == TReadStatus::Ok;
+      return reader.ReadToClose(answer.Body, maxBody) == TReadStatus::Ok;
     }
     answer.ResultCode = StatusCode(line);
     if (answer.ResultCode != 100)
@@ -253,15 +257,14 @@ bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer) {
   if (isHead || answer.ResultCode == 204 || answer.ResultCode == 304)
     return true;
   if (chunked)
-    return ReadChunked(reader, answer.Body);
+    return ReadChunked(reader, answer.Body, maxBody);
   if (length >= 0) {
-    if (length > kMaxBodyBytes)
+    if (length > maxBody)
       return false;
-    answer.Body.reserve(static_cast<size_t>(length));
     return reader.ReadExact(answer.Body, static_cast<size_t>(length)) == TReadStatus::Ok;
   }
   answer.CloseConnection = true;
-  return reader.ReadToClose(answer.Body, kMaxBodyBytes) == TReadStatus::Ok;
+  return reader.ReadToClose(answer.Body, maxBody) == TReadStatus::Ok;
 }
 
 void StoreCookies(const std::vector<std::string>& headers, std::vector<TCookie>& cookies) {
@@ -273,15 +276,17 @@ void StoreCookies(const std::vector<std::string>& headers, std::vector<TCookie>&
     auto equals = text.find('=');
     TCookie cookie{Trim(text.substr(0, equals)),
                    equals == std::string::npos ? std::string() : Trim(text.substr(equals + 1))};
-    if (cookie.Name.empty())
+    if (cookie.Name.empty() || cookie.Name.size() + 1 + cookie.Value.size() > kMaxCookieBytes)
       continue;
     auto same = std::find_if(cookies.begin(), cookies.end(),
                              [&](const TCookie& c) { return c.Name == cookie.Name; });
     if (same != cookies.end()) {
-      same->Value = cookie.Value;
-    } else {
-      cookies.push_back(cookie);
+      same->Value = std::move(cookie.Value);
+      continue;
     }
+    if (cookies.size() >= kMaxCookies)
+      cookies.erase(cookies.begin(), cookies.begin() + (cookies.size() - kMaxCookies + 1));
+    cookies.push_back(std::move(cookie));
   }
 }
 

@@ -28,7 +28,7 @@ class TBufferedReader {
   // A line without its LF and an optional CR before it. Closed: the source ended first (what
   // came of the line stays in line).
   TReadStatus ReadLine(std::string& line);
-  // Appends exactly count bytes to into.
+  // Appends exactly count bytes to into, growing it as they arrive, never far ahead of them.
   TReadStatus ReadExact(std::string& into, size_t count);
   // Appends until the source closes (Ok then), failing past limit bytes.
   TReadStatus ReadToClose(std::string& into, int64_t limit);
@@ -61,11 +61,14 @@ struct THTTPAnswer {
   bool CloseConnection = false;  // the server closes it, or asked for it with "Connection: close"
 };
 
-// Reads the answer to a request; true when it came complete. A truncated or oversized body,
-// a broken chunk size line or a failed read make it false.
-bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer);
+// Reads the answer to a request; true when it came complete. A truncated body or one longer
+// than maxBody bytes, a broken chunk size line or a failed read make it false.
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer,
+                int64_t maxBody = kMaxBodyBytes);
 
-// Every "Set-Cookie:" line stored into cookies, a cookie of the same name replaced.
+// Every "Set-Cookie:" line stored into cookies, a cookie of the same name replaced in its
+// place. A cookie longer than kMaxCookieBytes (name, "=" and value) is not stored; past
+// kMaxCookies a new name pushes the oldest cookie out.
 void StoreCookies(const std::vector<std::string>& headers, std::vector<TCookie>& cookies);
 
 }  // namespace velmora::http

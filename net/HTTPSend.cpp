@@ -80,7 +80,8 @@ bool THTTPSend::Exchange(const std::string& method, const std::string& url) {
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   http::THTTPAnswer answer;
   FReader->SetTimeout(Timeout);
-  bool completed = http::ReadAnswer(*FReader, upper == "HEAD", answer);
+  bool completed =
+      http::ReadAnswer(*FReader, upper == "HEAD", answer, std::min(MaxBodyBytes, kMaxBodyBytes));
   ResultLine = std::move(answer.ResultLine);
   Headers = std::move(answer.Headers);
   ResultCode = answer.ResultCode;

@@ -22,6 +22,10 @@ constexpr int kDefaultReadTimeoutMs = 90000;
 // Answers larger than this fail: no update comes near it, and a broken or hostile server
 // must not exhaust the process.
 constexpr int64_t kMaxBodyBytes = int64_t{256} << 20;
+// A server may set no more cookies than a browser keeps for one site, none longer than a
+// browser's minimum: they go out again with every request.
+constexpr size_t kMaxCookies = 50;
+constexpr size_t kMaxCookieBytes = 4096;
 
 // The socket events a client reports while it runs an exchange.
 enum class THookSocketReason { Connect, ReadCount, WriteCount };
@@ -57,6 +61,8 @@ class THTTPSend {
   int Timeout = kDefaultReadTimeoutMs;  // per single read, ms
   bool KeepAlive = true;
   int KeepAliveTimeout = 300;
+  // An answer body longer than this fails the exchange (kMaxBodyBytes at most).
+  int64_t MaxBodyBytes = kMaxBodyBytes;
   // Request body before an exchange, answer body after it.
   std::string Document;
   std::vector<TCookie> Cookies;

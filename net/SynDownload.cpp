@@ -2,11 +2,11 @@
 // query on a client of its own, with progress counted from the socket's read notifications.
 #include "net/SynDownload.h"
 
-#include <cctype>
 #include <limits>
 
 #include "net/AnsiText.h"
 #include "net/MessagePump.h"
+#include "net/SizeQuery.h"
 
 namespace velmora {
 
@@ -14,54 +14,6 @@ namespace {
 
 constexpr const char* kBrowserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:19.0) Gecko/20100101 Firefox/19.0";
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-// A decimal integer after optional leading blanks; -1 when the text is anything else.
-int64_t ParseSizeValue(const std::string& text) {
-  size_t i = text.find_first_not_of(' ');
-  if (i == std::string::npos)
-    return -1;
-  bool negative = text[i] == '-';
-  if (text[i] == '-' || text[i] == '+')
-    ++i;
-  if (i == text.size())
-    return -1;
-  int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9')
-      return -1;
-    if (value > (std::numeric_limits<int64_t>::max() - 9) / 10)
-      return -1;
-    value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
-
-// "Content-Length" of a header list read as name=value pairs: the first colon of a line
-// becomes "=" unless an "=" stands before it.
-int64_t ContentLengthValue(const std::vector<std::string>& headers) {
-  for (const std::string& line : headers) {
-    size_t colon = line.find(':');
-    size_t equals = line.find('=');
-    size_t split = equals < colon ? equals : colon;
-    if (split == std::string::npos)
-      continue;
-    if (EqualNoCase(line.substr(0, split), "Content-Length")) {
-      return ParseSizeValue(line.substr(split + 1));
-    }
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -178,9 +130,9 @@ int64_t TSynDownload::GetSize2(const std::wstring& URL) {
   int64_t result = -1;
   THTTPSend client;
   if (HeadQuery(client, URL)) {
-    int64_t length = ContentLengthValue(client.Headers);
+    int64_t length = http::ContentLengthValue(client.Headers);
     if (length >= 0) {
-      result = length + client.HeaderBlockLength();
+      result = http::TransferSize(length, client.HeaderBlockLength());
       FMaxSize = result;
     }
   }
@@ -192,25 +144,14 @@ int64_t TSynDownload::GetSize(const std::wstring& URL) {
   int64_t result = -1;
   THTTPSend client;
   if (HeadQuery(client, URL)) {
-    std::vector<std::string> lines{client.ResultLine};
-    lines.insert(lines.end(), client.Headers.begin(), client.Headers.end());
-    for (const std::string& line : lines) {
-      std::string lower = line;
-      for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower.find("content-length") == std::string::npos)
-        continue;
-      std::string digits;
-      for (char c : line) {
-        if (c >= '0' && c <= '9')
-          digits += c;
-      }
-      int64_t length = ParseSizeValue(digits);
+    const std::optional<std::string> digits =
+        http::SizeLineDigits(client.ResultLine, client.Headers);
+    if (digits) {
+      int64_t length = http::ParseSizeValue(*digits);
       if (length < 0)
-        throw EConvertError("'" + digits + "' is not a valid integer value");
-      result = length + client.HeaderBlockLength();
+        throw EConvertError("'" + *digits + "' is not a valid integer value");
+      result = http::TransferSize(length, client.HeaderBlockLength());
       FMaxSize = result;
-      break;
     }
   }
   return result;
@@ -248,7 +189,7 @@ void TSynDownload::SockStatus(THTTPSend*, THookSocketReason Reason, const std::s
   }
   if (Reason != THookSocketReason::ReadCount)
     return;
-  FDownload += ParseSizeValue(Value);
+  FDownload += http::ParseSizeValue(Value);
   if (FMaxSize > 0) {
     double exact = static_cast<double>(FDownload) / static_cast<double>(FMaxSize) * 100;
     int32_t percent = exact >= std::numeric_limits<int32_t>::max()

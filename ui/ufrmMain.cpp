@@ -6,9 +6,9 @@
 
 #include "BuildConfig.h"
 #include "engine/AppTitle.h"
-#include "engine/EnvVariable.h"
 #include "engine/Phonebook.h"
 #include "engine/Rasphone.h"
+#include "engine/SystemFolders.h"
 #include "engine/Ticks.h"
 #include "engine/uConnectorClass.h"
 #include "ui/ConnectionLogic.h"
@@ -284,7 +284,7 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   SetConnectCaption(kCaptionConnect);
   SetWindowTextW(FHandle, kApplicationTitle);
   AddTrayIcon();  // its tooltip is the application title
-  FRASFilename = FormRasPhonebookPath(GetEnvVariable(L"ALLUSERSPROFILE"));
+  FRASFilename = FormRasPhonebookPath(AllUsersDataFolder());
   WriteRasphoneEntry(FRASFilename);
   LoadLoginData();
   LoadSettings();
@@ -448,7 +448,8 @@ void TfrmMain::WMConnector(WPARAM code) {
       break;
     }
     case cnAccountInfo: {
-      TUserInfo info = Connector->UserInfo();
+      Connector->UserInfoIfChanged(FUserInfoSeen, FUserInfo);  // copied only after a new answer
+      const TUserInfo& info = FUserInfo;
       if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
         // One attempt a run: later announcements are ignored, everything else is handled.
         if (!FInUpdateProgress)

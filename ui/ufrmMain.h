@@ -94,6 +94,8 @@ class TfrmMain {
   void UpdateDone(bool applied, std::unique_ptr<std::wstring> reason);
 
   std::wstring FRASFilename;
+  TUserInfo FUserInfo;         // the connector's account answer as last copied
+  uint64_t FUserInfoSeen = 0;  // which copy that was
   bool FInUpdateProgress = false;
   bool FConnectOnStart = false;
 

@@ -7,9 +7,9 @@
 #include "engine/CodePage.h"
 #include "engine/ConnectorEnv.h"
 #include "engine/ConsoleRunner.h"
-#include "engine/EnvVariable.h"
 #include "engine/ExeVersion.h"
 #include "engine/PingHost.h"
+#include "engine/SystemFolders.h"
 #include "engine/uConnectorClass.h"
 
 namespace velmora {
@@ -54,7 +54,7 @@ TConnectorEnv PlatformConnectorEnv() {
   env.Runner = &runner;
   env.Probe = &probe;
   env.MakeTransfer = MakeAccountTransfer;
-  env.WinDir = GetEnvVariable(L"WINDIR");
+  env.SystemDir = SystemFolder();
   env.ProbeTarget = build::kProbeTarget;
   env.AccountHost = AnsiToWide(build::kAccountHost);
   env.VersionNumber = ExeVersion().Number;

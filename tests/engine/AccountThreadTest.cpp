@@ -1,6 +1,7 @@
-// Account information: the request address, how answers are stored, and the account thread's
-// passes on the deadline (no query without credentials, one query per due deadline, the
-// notification every pass, a prompt stop during a query).
+// Account information: the request address and its encoding, how answers are stored (and an
+// oversized one refused), and the account thread's passes on the deadline (no query without
+// credentials, one query per due deadline, the notification every pass, a prompt stop during
+// a query, a pass that throws, the change indicator of the stored answer).
 #include "engine/AccountInfo.h"
 
 #include <gtest/gtest.h>
@@ -62,12 +63,27 @@ TEST(AccountAnswer, FillsFieldsFromTheStartAndLeavesTheRestAsTheyWere) {
       {"no bar at all", L"<html><body>502 Bad Gateway</body></html>", noBar},
       {"line end stays in its field", L"0|12345\r\n", lineEnd},
       {"empty fields", L"||||", emptyFields},
+      // Past the cap the answer is a failed exchange; at the cap it is still an answer.
+      {"longer than the cap, no bar", std::wstring(kMaxAccountAnswerBytes + 1, L'x'), failed},
+      {"longer than the cap, with bars", L"f0|f1|" + std::wstring(kMaxAccountAnswerBytes, L'x'),
+       failed},
   };
   for (const TCase& c : cases) {
     TUserInfo info = Filled(L"old");
     StoreAccountAnswer(c.Answer, info);
     EXPECT_EQ(info, c.Expected) << c.Name;
   }
+}
+
+TEST(AccountAnswer, TakesAnAnswerOfExactlyTheCapAndTellsWhetherAnythingChanged) {
+  TUserInfo info = Filled(L"old");
+  const std::wstring atCap(kMaxAccountAnswerBytes, L'x');
+  EXPECT_TRUE(StoreAccountAnswer(atCap, info));
+  EXPECT_EQ(info[ufErrorCode], atCap);
+  EXPECT_EQ(info[ufContract], L"old1");
+  EXPECT_FALSE(StoreAccountAnswer(atCap, info));
+  EXPECT_TRUE(StoreAccountAnswer(L"0|old1", info));
+  EXPECT_FALSE(StoreAccountAnswer(L"0|old1", info));
 }
 
 TEST(AccountAnswer, KeepsCyrillicAndBlanksAsReceived) {
@@ -80,13 +96,50 @@ TEST(AccountAnswer, KeepsCyrillicAndBlanksAsReceived) {
   EXPECT_EQ(info[ufTraffic], L"");
 }
 
-TEST(AccountRequestUrl, InsertsLoginPasswordAndVersionUnencoded) {
+TEST(AccountRequestUrl, InsertsLoginPasswordAndVersion) {
   EXPECT_EQ(AccountRequestUrl(L"127.0.0.1:18931", L"user01", L"secret", 6),
             L"http://127.0.0.1:18931/connector/connector.php?user=user01&pass=secret&ver=6");
   EXPECT_EQ(AccountRequestUrl(L"account.example", L"иван", L"a&b #c", 14),
-            L"http://account.example/connector/connector.php?user=иван&pass=a&b #c&ver=14");
+            L"http://account.example/connector/connector.php?user=иван&pass=a%26b%20%23c&ver=14");
   EXPECT_EQ(AccountRequestUrl(L"h", L"u", L"p", 0),
             L"http://h/connector/connector.php?user=u&pass=p&ver=0");
+}
+
+TEST(EncodeQueryValue, LeavesPlainValuesAsTheyAre) {
+  // Everything printable but the five specials, and Cyrillic (one 1251 byte each).
+  std::wstring plain;
+  for (wchar_t c = 0x21; c < 0x7F; ++c) {
+    if (std::wstring(L"%&#+").find(c) == std::wstring::npos)
+      plain += c;
+  }
+  for (const std::wstring& value :
+       {plain, std::wstring(L"Иван_Петров-1990"), std::wstring(L"ёЁ№"), std::wstring()})
+    EXPECT_EQ(EncodeQueryValue(value), value);
+}
+
+TEST(EncodeQueryValue, EncodesEachByteThatWouldChangeTheQueryOrTheRequest) {
+  struct TCase {
+    std::wstring Value;
+    std::wstring Expected;
+  };
+  const std::vector<TCase> cases = {
+      {L" ", L"%20"},
+      {L"%", L"%25"},
+      {L"&", L"%26"},
+      {L"#", L"%23"},
+      {L"+", L"%2B"},
+      {L"\r\n", L"%0D%0A"},
+      {std::wstring(1, L'\0'), L"%00"},
+      {L"\x1F", L"%1F"},
+      {L"\t", L"%09"},
+      {L"\x7F", L"%7F"},
+      {L"pa ss\"w", L"pa%20ss\"w"},
+      {L"x&pass=y#z", L"x%26pass=y%23z"},
+      {L"100%+", L"100%25%2B"},
+      {L"ы ы", L"ы%20ы"},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(EncodeQueryValue(c.Value), c.Expected);
 }
 
 class AccountThread : public ::testing::Test {
@@ -121,7 +174,8 @@ TEST_F(AccountThread, ADueDeadlineQueriesOnceStoresTheAnswerAndMovesTheDeadline)
   ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
   EXPECT_EQ(Fake.Transfer->Urls(),
             (std::vector<std::wstring>{
-                L"http://127.0.0.1:18931/connector/connector.php?user=user01&pass=p&ss #1&ver=6"}));
+                L"http://127.0.0.1:18931/connector/connector.php?user=user01&pass=p%26ss%20%231"
+                L"&ver=6"}));
   const TUserInfo info = connector->UserInfo();
   EXPECT_EQ(info[ufContract], L"10-2345");
   EXPECT_EQ(info[ufDate], L"01.02.2027");
@@ -190,6 +244,54 @@ TEST_F(AccountThread, WithoutATransferEveryQueryCountsAsFailed) {
   EXPECT_EQ(connector.UserInfo(), TUserInfo{});
   EXPECT_EQ(connector.NextUserAccountCheck(), DeadlineAfter(Fake.Clock.Ticks(), kDayMs));
   EXPECT_EQ(Fake.Notifier.Count(cnAccountInfo), 1u);
+}
+
+TEST_F(AccountThread, APassThatThrowsIsRecordedNotifiedAndTheThreadGoesOn) {
+  Fake.Transfer->Answer(L"0|10-2345");
+  Fake.Transfer->Throw(true);
+  auto connector = Fake.Create();
+  connector->SetLogin(L"user01");
+  connector->SetPassword(L"secret");
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_EQ(connector->ThreadFaults(), 1u);
+  EXPECT_EQ(connector->LastThreadFault(), "scripted exchange failure");
+  EXPECT_EQ(Fake.Notifier.Count(cnAccountInfo), 1u);
+  // Like a failed exchange: nothing stored, the next query a day later, not at once.
+  EXPECT_EQ(connector->UserInfo(), TUserInfo{});
+  EXPECT_EQ(connector->NextUserAccountCheck(), DeadlineAfter(Fake.Clock.Ticks(), kDayMs));
+  ASSERT_TRUE(Fake.Clock.Run(3000, kPermanentThreads));
+  EXPECT_EQ(Fake.Transfer->Urls().size(), 1u);
+  EXPECT_EQ(Fake.Notifier.Count(cnAccountInfo), 4u);
+  // The same thread answers the next refresh.
+  Fake.Transfer->Throw(false);
+  connector->SetNextUserAccountCheck(kDueNow);
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_EQ(connector->UserInfo()[ufContract], L"10-2345");
+  EXPECT_EQ(connector->ThreadFaults(), 1u);
+}
+
+TEST_F(AccountThread, TheWindowCopiesTheAnswerOnlyAfterItChanged) {
+  Fake.Transfer->Answer(L"0|10-2345");
+  auto connector = Fake.Create();
+  uint64_t seen = 0;
+  TUserInfo copy = Filled(L"untouched");
+  EXPECT_FALSE(connector->UserInfoIfChanged(seen, copy));  // nothing stored yet
+  EXPECT_EQ(copy, Filled(L"untouched"));
+  connector->SetLogin(L"user01");
+  connector->SetPassword(L"secret");
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_TRUE(connector->UserInfoIfChanged(seen, copy));
+  EXPECT_EQ(copy, connector->UserInfo());
+  EXPECT_FALSE(connector->UserInfoIfChanged(seen, copy));
+  // The same answer again changes nothing; a different one does.
+  connector->SetNextUserAccountCheck(kDueNow);
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_FALSE(connector->UserInfoIfChanged(seen, copy));
+  Fake.Transfer->Answer(L"0|10-2346");
+  connector->SetNextUserAccountCheck(kDueNow);
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_TRUE(connector->UserInfoIfChanged(seen, copy));
+  EXPECT_EQ(copy[ufContract], L"10-2346");
 }
 
 TEST_F(AccountThread, DestroyDuringAQueryCancelsItAndReturnsPromptly) {

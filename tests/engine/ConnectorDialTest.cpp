@@ -1,5 +1,6 @@
 // The dial and hang-up threads: notification order, the dialer's output behind csDial, the
-// line-check deadline around a run, and the cooperative stop of a running dial.
+// line-check deadline around a run, a run that throws, and the cooperative stop of a running
+// dial.
 #include "engine/uConnectorClass.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CodePage.h"
@@ -137,23 +139,49 @@ TEST_F(ConnectorDial, TheDialerGetsTheEntryLoginAndPasswordOnItsCommandLine) {
   EXPECT_EQ(Fake.Runner.Params(), (std::vector<std::wstring>{L"", L""}));
 }
 
-TEST(ConnectorDialerPath, IsSystem32RasdialUnderWindir) {
+TEST_F(ConnectorDial, ADialThatThrowsIsRecordedAndStillEndsAsADialEnds) {
+  Fake.Runner.Throw(TDialerRun::Dial);
+  auto connector = Fake.Create();
+  ASSERT_TRUE(connector->Connect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnDialDone, 1));
+  // Recorded at the thread's top, once its final block has posted cnDialDone.
+  auto faultsReach = [&](uint32_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + kRealTimeBound;
+    while (connector->ThreadFaults() < count && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    return connector->ThreadFaults() == count;
+  };
+  ASSERT_TRUE(faultsReach(1));
+  EXPECT_EQ(connector->LastThreadFault(), "scripted runner failure");
+  EXPECT_EQ(Fake.Notifier.DialCodes(), (std::vector<uint32_t>{cnDialStarted, cnDialDone}));
+  EXPECT_EQ(connector->NextPingCheck(), DeadlineAfter(Fake.Clock.Ticks(), 1000));
+  // The handle was cleared and csDial left: a hang-up and a new dial run.
+  Fake.Runner.Script(TDialerRun::HangUp, {kHungUp});
+  ASSERT_TRUE(connector->Disconnect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnHangUp, 1));
+  EXPECT_EQ(connector->ConsoleOutput(), AnsiToWide(kHungUp));
+  EXPECT_TRUE(connector->Connect());
+  ASSERT_TRUE(Fake.Notifier.WaitCount(cnDialDone, 2));
+  EXPECT_TRUE(faultsReach(2));
+}
+
+TEST(ConnectorDialerPath, IsRasdialInTheSystemFolder) {
   struct TCase {
-    std::wstring WinDir;
+    std::wstring SystemDir;
     std::wstring Dialer;
   };
   const std::vector<TCase> cases = {
-      {L"C:\\Windows", L"C:\\Windows\\System32\\rasdial.exe"},
-      {L"C:\\Windows\\", L"C:\\Windows\\System32\\rasdial.exe"},
-      {L"D:\\WINNT", L"D:\\WINNT\\System32\\rasdial.exe"},
-      {L"", L"\\System32\\rasdial.exe"},
+      {L"C:\\Windows\\system32", L"C:\\Windows\\system32\\rasdial.exe"},
+      {L"C:\\Windows\\system32\\", L"C:\\Windows\\system32\\rasdial.exe"},
+      {L"D:\\WINNT\\System32", L"D:\\WINNT\\System32\\rasdial.exe"},
+      {L"", L"\\rasdial.exe"},
   };
   for (const TCase& c : cases) {
     TFakeEnv fake;
     TConnectorEnv env = fake.Env();
-    env.WinDir = c.WinDir;
+    env.SystemDir = c.SystemDir;
     TConnector connector(env);
-    EXPECT_EQ(connector.RASPhoneFilename(), c.Dialer) << c.WinDir;
+    EXPECT_EQ(connector.RASPhoneFilename(), c.Dialer) << c.SystemDir;
   }
 }
 

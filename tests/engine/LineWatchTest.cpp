@@ -1,11 +1,14 @@
 // The line watch: the check's truth table, its timing on the deadline (first check, 20 s from
-// the end of a check, asked-for checks, checks held off by a dial) and its lock.
+// the end of a check, asked-for checks, checks held off by a dial, a check that throws) and its
+// lock.
 #include "engine/uConnectorClass.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -114,6 +117,25 @@ TEST_F(LineWatch, ADeadlineOfZeroBringsACheckWithinASecond) {
   ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
   EXPECT_EQ(Fake.Notifier.Count(cnLineChecked), 2u);
   EXPECT_EQ(connector->NextPingCheck(), DeadlineAfter(Fake.Clock.Ticks(), 20000));
+}
+
+TEST_F(LineWatch, ACheckThatThrowsIsRecordedAndTheNextOneComesOnTime) {
+  std::atomic<bool> fail{true};
+  Fake.Probe.DuringEcho = [&] {
+    if (fail.load())
+      throw std::runtime_error("scripted echo failure");
+  };
+  auto connector = Fake.Create();
+  ASSERT_TRUE(Fake.Clock.Run(1000, kPermanentThreads));
+  EXPECT_EQ(connector->ThreadFaults(), 1u);
+  EXPECT_EQ(connector->LastThreadFault(), "scripted echo failure");
+  EXPECT_EQ(Fake.Notifier.Count(cnLineChecked), 0u);
+  EXPECT_EQ(connector->NextPingCheck(), DeadlineAfter(Fake.Clock.Ticks(), 20000));
+  fail = false;
+  ASSERT_TRUE(RunUntilChecks(1, 21000));
+  EXPECT_TRUE(connector->PingStatus());
+  EXPECT_EQ(Fake.Runner.Started(TDialerRun::Listing), 2);
+  EXPECT_EQ(connector->ThreadFaults(), 1u);
 }
 
 TEST_F(LineWatch, NoCheckStartsWhileADialRunsAndOneFollowsASecondAfterIt) {

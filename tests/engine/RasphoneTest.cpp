@@ -13,7 +13,7 @@ namespace {
 
 const std::wstring kDialer = L"C:\\Windows\\System32\\rasdial.exe";
 
-TEST(RasphoneCommandLines, QuoteOnlyThePathAndLeaveTheRunnersBlankToTheRunner) {
+TEST(RasphoneCommandLines, QuoteThePathAndOnlyCredentialsThatNeedItAndLeaveTheRunnersBlank) {
   struct TCase {
     std::wstring Actual;
     std::wstring Expected;
@@ -21,10 +21,15 @@ TEST(RasphoneCommandLines, QuoteOnlyThePathAndLeaveTheRunnersBlankToTheRunner) {
   const std::vector<TCase> cases = {
       {DialCommandLine(kDialer, L"user01", L"secret"),
        L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix user01 secret"},
+      // An empty password still stands as an argument, so the dialer never asks for one.
       {DialCommandLine(kDialer, L"user01", L""),
-       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix user01 "},
+       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix user01 \"\""},
       {DialCommandLine(kDialer, L"two words", L"p&ss #1"),
-       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix two words p&ss #1"},
+       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix \"two words\" \"p&ss #1\""},
+      // A value that tries to add an argument of its own stays one argument.
+      {DialCommandLine(kDialer, L"x /PHONEBOOK:C:\\evil.pbk", L"p&ss#1"),
+       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix "
+       L"\"x /PHONEBOOK:C:\\evil.pbk\" p&ss#1"},
       {HangUpCommandLine(kDialer), L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix /DISCONNECT"},
       // With the runner's blank the listing line ends in exactly two blanks.
       {ListingCommandLine(kDialer), L"\"C:\\Windows\\System32\\rasdial.exe\" "},

@@ -147,6 +147,10 @@ TEST(HttpSizeQuery, BothVariantsReadTheLengthTheirOwnWay) {
        5 + 17 + 27 + 19 + 2, 12 + 17 + 27 + 19 + 2},
       {"absent", ok + "Content-Type: text/html\r\n\r\n", -1, -1},
       {"headerless", "garbage\r\n", -1, -1},
+      // With the header block the sum would not fit 64 bits: an impossible size is unknown.
+      {"impossible length", ok + "Content-Length: 9223372036854775790\r\n\r\n", -1, -1},
+      {"the largest length that fits", ok + "Content-Length: 9223372036854775751\r\n\r\n",
+       9223372036854775807, 9223372036854775807},
   };
   for (const TSizeCase& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Stand-in for the provider's account and update server, on 127.0.0.1 only: answers the
 program's account queries from an accounts file, announces and serves an update, can be told
-to be slow, to reset, to answer garbage or to be down, and logs every request's raw bytes."""
+to be slow, to reset, to answer garbage or to be down, to answer a huge body without "|" or to
+flood the client with cookies, and logs every request's raw bytes."""
 
 import argparse
 import itertools
@@ -28,6 +29,8 @@ MODES = ("normal", "slow", "reset", "garbage", "down")
 GARBAGE = b"\x00\xff\xfe<<garbage, not HTTP>>\x8f\x90\r\n"
 IDLE_TIMEOUT = 120.0
 POLL_INTERVAL = 0.1
+HUGE_FILLER = b"x" * (1024 * 1024)  # one MiB of a huge answer, no "|" in it
+FLOOD_COOKIE_VALUE = "v" * 1000  # each flooding cookie: a new name and this value
 
 
 @dataclass(frozen=True)
@@ -35,9 +38,12 @@ class Behaviour:
     mode: str = "normal"
     delay: float = 5.0  # seconds a "slow" answer waits
     update: bool = False  # announce the update (needs an update file)
+    huge: int = 0  # MiB of an account answer without "|" (0: the normal answer)
+    cookies: int = 0  # new cookies set by each account answer
 
     def describe(self) -> str:
-        return f"mode={self.mode}\ndelay={self.delay:g}\nupdate={'on' if self.update else 'off'}\n"
+        return (f"mode={self.mode}\ndelay={self.delay:g}\nupdate={'on' if self.update else 'off'}\n"
+                f"huge={self.huge}\ncookies={self.cookies}\n")
 
 
 def apply_control(text: str, current: Behaviour):
@@ -54,6 +60,8 @@ def apply_control(text: str, current: Behaviour):
             behaviour = replace(behaviour, delay=float(value))
         elif key == "update" and value in ("on", "off"):
             behaviour = replace(behaviour, update=value == "on")
+        elif key in ("huge", "cookies") and _is_count(value):
+            behaviour = replace(behaviour, **{key: int(value)})
         else:
             rejected.append(line)
     return behaviour, rejected
@@ -64,6 +72,26 @@ def _is_seconds(text: str) -> bool:
         return 0 <= float(text) < 86400
     except ValueError:
         return False
+
+
+def _is_count(text: str) -> bool:
+    return text.isascii() and text.isdigit() and int(text) <= 100000
+
+
+def flood_cookies(count: int, first: int):
+    """Set-Cookie lines of count new names, numbered from first."""
+    return tuple(f"Set-Cookie: flood{first + i}={FLOOD_COOKIE_VALUE}; Path=/"
+                 for i in range(count))
+
+
+def send_huge_answer(conn: socket.socket, version: str, mib: int, with_body: bool) -> None:
+    """An account answer of mib MiB without a "|", sent as it goes, never held whole."""
+    head = (f"{version} 200 OK\r\nServer: velmora-account-server\r\n"
+            "Content-Type: text/html; charset=windows-1251\r\n"
+            f"Content-Length: {mib * len(HUGE_FILLER)}\r\nConnection: close\r\n\r\n")
+    conn.sendall(head.encode("ascii"))
+    for _ in range(mib if with_body else 0):
+        conn.sendall(HUGE_FILLER)
 
 
 def write_whole(path: str, data: str) -> None:
@@ -99,7 +127,9 @@ class AccountServer:
         self.update_below = args.update_below
         self.update_link = args.update_link
         self.update_truncate = args.update_truncate
-        self.behaviour = Behaviour(args.mode, args.delay, bool(args.update or args.update_link))
+        self.behaviour = Behaviour(args.mode, args.delay, bool(args.update or args.update_link),
+                                   args.huge_answer, args.cookie_flood)
+        self._flood_ids = itertools.count()
         self.control_file = args.control
         self.verbose = args.verbose
         self.log = RequestLog(args.log)
@@ -234,6 +264,10 @@ class AccountServer:
             self._say(conn_id, raw, "400")
             return False
         version = "HTTP/1.1" if request.version == "HTTP/1.1" else "HTTP/1.0"
+        if behaviour.huge and request.path == ACCOUNT_PATH and request.method in ("GET", "HEAD"):
+            send_huge_answer(conn, version, behaviour.huge, request.method != "HEAD")
+            self._say(conn_id, raw, f"huge {behaviour.huge} MiB")
+            return False
         keep_alive = request.keep_alive()
         status, body, content_type, extra = self._route(request, behaviour)
         if status == 405:
@@ -257,7 +291,8 @@ class AccountServer:
             query = request.query_bytes().decode(ANSI, errors="replace")
             update_url = self.update_url() if behaviour.update else None
             text = answer_query(self.accounts, query, update_url, self.update_below)
-            return 200, text.encode(ANSI, errors="replace"), "text/html; charset=windows-1251", ()
+            flood = flood_cookies(behaviour.cookies, next(self._flood_ids) * behaviour.cookies)
+            return 200, text.encode(ANSI, errors="replace"), "text/html; charset=windows-1251", flood
         download = self.update_file and DOWNLOAD_PREFIX + os.path.basename(self.update_file)
         if download and path == download:
             with open(self.update_file, "rb") as f:
@@ -338,6 +373,10 @@ def parse_args(argv):
     parser.add_argument("--control", help="file of key=value lines read while running")
     parser.add_argument("--mode", choices=MODES, default="normal")
     parser.add_argument("--delay", type=float, default=5.0, help="seconds of the slow mode")
+    parser.add_argument("--huge-answer", type=int, default=0, metavar="MIB",
+                        help="answer account queries with MIB MiB without a \"|\" (0: normally)")
+    parser.add_argument("--cookie-flood", type=int, default=0, metavar="N",
+                        help="every account answer sets N cookies of new names")
     parser.add_argument("--update", help="announce and serve this file as the new version")
     parser.add_argument("--update-below", type=int,
                         help="announce only to programs sending a smaller ver")

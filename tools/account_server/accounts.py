@@ -1,6 +1,7 @@
 """Subscriber accounts of the stand-in account server: the accounts file, the account query
 as the program sends it, and the "|"-separated answer a provider gives to it."""
 
+import re
 from dataclasses import dataclass
 from typing import Optional
 
@@ -53,9 +54,19 @@ def load_accounts(path):
     return accounts
 
 
+def decode_value(value: str) -> str:
+    """A query value as a PHP server reads it: "%XX" is that byte of the ANSI code page and
+    "+" a blank. The program encodes "%", "+", "&", "#", blanks and control bytes; other bytes
+    come as they are."""
+    value = value.replace("+", " ")
+    return re.sub(r"%([0-9A-Fa-f]{2})",
+                  lambda m: bytes([int(m.group(1), 16)]).decode(ANSI, errors="replace"), value)
+
+
 def parse_query(query: str) -> Optional[Query]:
-    """Splits "user=L&pass=P&ver=N". The program inserts login and password unencoded and
-    always in this order, so a password may hold "&": it runs up to the last "&ver="."""
+    """Splits "user=L&pass=P&ver=N" and decodes login and password (decode_value). They come
+    always in this order, and an older program sent them unencoded, so a password may hold
+    "&": it runs up to the last "&ver="."""
     if not query.startswith("user="):
         return None
     rest = query[len("user="):]
@@ -68,7 +79,7 @@ def parse_query(query: str) -> Optional[Query]:
         return None
     password, ver_text = rest[:at_ver], rest[at_ver + len("&ver="):]
     ver = int(ver_text) if ver_text.isascii() and ver_text.isdigit() else None
-    return Query(user, password, ver)
+    return Query(decode_value(user), decode_value(password), ver)
 
 
 def error_answer(code: str) -> str:

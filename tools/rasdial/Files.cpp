@@ -132,9 +132,9 @@ std::wstring StandInFolder() {
   return folder;
 }
 
-bool AppendCommandLog(const std::wstring& folder, const std::wstring& commandLine) {
-  const std::wstring path = folder + L"commands.log";
-  const std::string record = ToUtf8(commandLine) + "\n";
+namespace {
+
+bool AppendRecord(const std::wstring& path, const std::string& record) {
   TStateLock lock;
   TScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -145,6 +145,37 @@ bool AppendCommandLog(const std::wstring& folder, const std::wstring& commandLin
   return WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written,
                    nullptr) &&
          written == record.size();
+}
+
+// A JSON string: the quote, the backslash and control characters escaped, the rest as UTF-8.
+std::string JsonString(const std::wstring& text) {
+  std::string json = "\"";
+  for (const wchar_t character : text) {
+    if (character == L'"' || character == L'\\') {
+      json += '\\';
+      json += static_cast<char>(character);
+    } else if (character < 0x20) {
+      char escape[8];
+      snprintf(escape, sizeof(escape), "\\u%04x", static_cast<unsigned>(character));
+      json += escape;
+    } else {
+      json += ToUtf8(std::wstring(1, character));
+    }
+  }
+  return json + "\"";
+}
+
+}  // namespace
+
+bool AppendCommandLog(const std::wstring& folder, const std::wstring& commandLine) {
+  return AppendRecord(folder + L"commands.log", ToUtf8(commandLine) + "\n");
+}
+
+bool AppendArgumentLog(const std::wstring& folder, const std::vector<std::wstring>& arguments) {
+  std::string record = "[";
+  for (size_t i = 0; i < arguments.size(); ++i)
+    record += (i ? ", " : "") + JsonString(arguments[i]);
+  return AppendRecord(folder + L"arguments.log", record + "]\n");
 }
 
 std::vector<std::wstring> ReadConnected(const std::wstring& folder) {

@@ -19,6 +19,9 @@ std::wstring StandInFolder();
 
 // Appends the raw command line, UTF-8, and a line feed to commands.log in the folder.
 bool AppendCommandLog(const std::wstring& folder, const std::wstring& commandLine);
+// Appends the arguments as the dialer reads them (program name first) to arguments.log in the
+// folder: one JSON array of strings a line.
+bool AppendArgumentLog(const std::wstring& folder, const std::vector<std::wstring>& arguments);
 
 // The names of the connected entries kept in state.txt, one a line. Reads and writes are
 // serialized among stand-in processes, so a listing never sees a half-written file.

@@ -25,14 +25,21 @@ struct TCommand {
   bool Disconnect = false;
 };
 
-TCommand ParseCommand(const wchar_t* commandLine) {
-  TCommand command;
+// The arguments as the real dialer reads them: the C runtime's rules (CommandLineToArgvW).
+std::vector<std::wstring> ReadArguments(const wchar_t* commandLine) {
   int count = 0;
   wchar_t** args = CommandLineToArgvW(commandLine, &count);
   if (args == nullptr)
-    return command;
-  for (int index = 1; index < count; ++index) {
-    const std::wstring arg = args[index];
+    return {};
+  std::vector<std::wstring> arguments(args, args + count);
+  LocalFree(args);
+  return arguments;
+}
+
+TCommand ParseCommand(const std::vector<std::wstring>& arguments) {
+  TCommand command;
+  for (size_t index = 1; index < arguments.size(); ++index) {
+    const std::wstring& arg = arguments[index];
     if (!arg.empty() && arg[0] == L'/') {
       if (CompareStringOrdinal(arg.c_str(), -1, L"/DISCONNECT", -1, TRUE) == CSTR_EQUAL ||
           CompareStringOrdinal(arg.c_str(), -1, L"/D", -1, TRUE) == CSTR_EQUAL) {
@@ -42,7 +49,6 @@ TCommand ParseCommand(const wchar_t* commandLine) {
       command.Positional.push_back(arg);
     }
   }
-  LocalFree(args);
   return command;
 }
 
@@ -175,6 +181,8 @@ int Run() {
   const wchar_t* commandLine = GetCommandLineW();
   const std::wstring folder = StandInFolder();
   AppendCommandLog(folder, commandLine);
+  const std::vector<std::wstring> arguments = ReadArguments(commandLine);
+  AppendArgumentLog(folder, arguments);
 
   TScenario scenario;
   std::wstring error;
@@ -186,7 +194,7 @@ int Run() {
     return kBadScenario;
   }
   const TLanguage language = PickLanguage(scenario);
-  const TCommand command = ParseCommand(commandLine);
+  const TCommand command = ParseCommand(arguments);
   if (command.Disconnect)
     return HangUp(command, scenario, language, folder);
   if (command.Positional.empty())

@@ -18,19 +18,25 @@ from session import (AccountServer, Program, close_suite, config, open_suite,  #
                      windows_path)
 
 SEPARATOR = "-" * 24
-DEMO_ACCOUNT = ("demo|demo|0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
-                "активен|0|100 Мбит/с|100 Мбит/с|0|0\n")
+DEMO_FIELDS = ("0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
+               "активен|0|100 Мбит/с|100 Мбит/с|0|0")
+DEMO_ACCOUNT = f"demo|demo|{DEMO_FIELDS}\n"
 CLEAN_REGISTRY = ("[-HKEY_CURRENT_USER\\Software\\Norvenda]\r\n\r\n"
                   "[-HKEY_CURRENT_USER\\Software\\velmora]\r\n\r\n")
+
+
+def reg_text(text: str) -> str:
+    """A value as a .reg file quotes it."""
+    return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def saved_settings(login, password, auto_connect="1", auto_reconnect="1"):
     return (CLEAN_REGISTRY +
             "[HKEY_CURRENT_USER\\Software\\Norvenda\\LoginData]\r\n"
-            f'"Login"="{login}"\r\n"Password"="{password}"\r\n"Save"="1"\r\n\r\n'
+            f'"Login"="{reg_text(login)}"\r\n"Password"="{reg_text(password)}"\r\n'
+            '"Save"="1"\r\n\r\n'
             "[HKEY_CURRENT_USER\\Software\\velmora]\r\n"
             f'"AutoConnect"="{auto_connect}"\r\n"AutoReconnect"="{auto_reconnect}"\r\n\r\n')
-
 
 
 WORK = None

@@ -53,10 +53,10 @@ class Display:
 
 
 class AccountServer:
-    """The stand-in account server with one accounts file, logging every request; options
-    are further command-line options (an update to announce, for example)."""
+    """The stand-in account server with one accounts file, logging every request."""
 
-    def __init__(self, work: Path, port: int, accounts: Path, options=()):
+    def __init__(self, work: Path, port: int, accounts: Path, extra_args=()):
+        """extra_args: further options of the server (an update, a hostile answer)."""
         self.log = work / "account-requests.log"
         self.log.unlink(missing_ok=True)
         ready = work / "account-ready"
@@ -65,7 +65,7 @@ class AccountServer:
             self.process = subprocess.Popen(
                 ["python3", str(REPO / "tools/account_server/account_server.py"), "--port",
                  str(port), "--accounts", str(accounts), "--log", str(self.log), "--ready-file",
-                 str(ready), *options], stdout=subprocess.DEVNULL, stderr=errors)
+                 str(ready), *extra_args], stdout=subprocess.DEVNULL, stderr=errors)
         deadline = time.monotonic() + 15
         while not ready.exists():
             if self.process.poll() is not None or time.monotonic() > deadline:

@@ -75,7 +75,7 @@ class AccountQuery : public ::testing::Test {
     env.Runner = &FRunner;
     env.Probe = &FProbe;
     env.MakeTransfer = [calls = FQueries] { return std::make_unique<TCountedTransfer>(calls); };
-    env.WinDir = L"C:\\Windows";
+    env.SystemDir = L"C:\\Windows\\System32";
     env.ProbeTarget = "127.0.0.1";
     env.AccountHost = FServer.Host();
     env.VersionNumber = ProgramVersionNumber();
@@ -110,7 +110,7 @@ class AccountQuery : public ::testing::Test {
   std::shared_ptr<std::atomic<int>> FQueries = std::make_shared<std::atomic<int>>(0);
 };
 
-TEST_F(AccountQuery, SendsHeadThenGetVerbatimAsAnsiAndStoresTheAnswer) {
+TEST_F(AccountQuery, SendsHeadThenGetAsAnsiWithTheSpecialsEncodedAndStoresTheAnswer) {
   auto connector = Create();
   PassOneSecond();  // the first pass finds the deadline 0 due
 
@@ -119,8 +119,9 @@ TEST_F(AccountQuery, SendsHeadThenGetVerbatimAsAnsiAndStoresTheAnswer) {
   EXPECT_EQ(connector->NextUserAccountCheck(), FClock.Ticks() + kDayMs);
   EXPECT_GT(FNotifier.AccountInfoCount(), 0u);
 
-  // "Иван" in code page 1251; "&", "#" and the blank travel as they are; 1.0.0.5 sends 6.
-  const std::string target = "/connector/connector.php?user=\xC8\xE2\xE0\xED&pass=a&b #c&ver=6";
+  // "Иван" in code page 1251; "&", "#" and the blank percent-encoded; 1.0.0.5 sends 6.
+  const std::string target =
+      "/connector/connector.php?user=\xC8\xE2\xE0\xED&pass=a%26b%20%23c&ver=6";
   const std::string host = "Host: 127.0.0.1:" + std::to_string(FServer.Port()) + "\r\n";
   const std::vector<TLoggedRequest> requests = FServer.RequestsSince(FLogStart);
   ASSERT_EQ(requests.size(), 2u);

@@ -27,7 +27,7 @@ struct TFakeEnv {
     env.Runner = &Runner;
     env.Probe = &Probe;
     env.MakeTransfer = [state = Transfer] { return std::make_unique<TFakeTransfer>(state); };
-    env.WinDir = L"C:\\Windows";
+    env.SystemDir = L"C:\\Windows\\System32";
     env.ProbeTarget = "127.0.0.1";
     env.AccountHost = L"127.0.0.1:18931";
     env.VersionNumber = 6;

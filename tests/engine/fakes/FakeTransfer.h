@@ -1,10 +1,12 @@
 // The account query's HTTP exchange for tests: a scripted answer, the addresses asked for,
-// and a hold that only a release or a Cancel ends. A Cancel reaches only a running exchange.
+// a hold that only a release or a Cancel ends, and an exchange that throws. A Cancel reaches
+// only a running exchange.
 #pragma once
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,12 @@ class TFakeTransferState {
   void Answer(std::wstring answer) {
     std::lock_guard lock(FMutex);
     FAnswer = std::move(answer);
+  }
+
+  // Every later exchange throws, as one that ran out of memory would.
+  void Throw(bool value) {
+    std::lock_guard lock(FMutex);
+    FThrow = value;
   }
 
   void Hold() {
@@ -39,6 +47,8 @@ class TFakeTransferState {
     FChanged.notify_all();
     FChanged.wait(lock, [this] { return !FHeld || FCancelled; });
     FRunning = false;
+    if (FThrow)
+      throw std::runtime_error("scripted exchange failure");
     return FCancelled ? std::wstring() : FAnswer;
   }
 
@@ -70,6 +80,7 @@ class TFakeTransferState {
   std::condition_variable FChanged;
   std::wstring FAnswer;
   bool FHeld = false;
+  bool FThrow = false;
   bool FRunning = false;
   bool FCancelled = false;
   int FCancels = 0;

@@ -1,10 +1,12 @@
 // A console runner that plays the dialer: each kind of command line (dial, hang-up, listing)
-// gets scripted chunks, and a test can hold runs of a kind until it releases them.
+// gets scripted chunks, a test can hold runs of a kind until it releases them, and runs of a
+// kind can throw.
 #pragma once
 
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,12 @@ class TScriptedRunner : public IConsoleRunner {
     FHeld[kind] = true;
   }
 
+  // Runs of this kind throw once they have started, as one that ran out of memory would.
+  void Throw(TDialerRun kind) {
+    std::lock_guard lock(FMutex);
+    FThrows[kind] = true;
+  }
+
   void Release(TDialerRun kind) {
     std::lock_guard lock(FMutex);
     FHeld[kind] = false;
@@ -69,6 +77,10 @@ class TScriptedRunner : public IConsoleRunner {
         FEvents.push_back({kind, false});
         FChanged.notify_all();
         return;
+      }
+      if (FThrows[kind]) {
+        FEvents.push_back({kind, false});
+        throw std::runtime_error("scripted runner failure");
       }
       chunks = FChunks[kind];
     }
@@ -121,6 +133,7 @@ class TScriptedRunner : public IConsoleRunner {
   std::condition_variable FChanged;
   std::map<TDialerRun, std::vector<std::string>> FChunks;
   std::map<TDialerRun, bool> FHeld;
+  std::map<TDialerRun, bool> FThrows;
   std::map<TDialerRun, int> FStarted;
   std::map<TDialerRun, int> FFinished;
   int FStopped = 0;

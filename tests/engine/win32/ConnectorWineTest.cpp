@@ -258,11 +258,11 @@ class ConnectorWine : public ::testing::Test {
       RemoveTree(FFolder);
   }
 
+  // The dialer in the system folder, whatever WINDIR says.
   std::wstring Dialer() const {
-    std::wstring windows = Environment(L"WINDIR");
-    if (windows.empty() || windows.back() != L'\\')
-      windows += L'\\';
-    return L"\"" + windows + L"System32\\rasdial.exe\"";
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return L"\"" + std::wstring(system) + L"\\rasdial.exe\"";
   }
 
   // The stand-in's log without the line watch's listings, which run at their own times; every

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The stand-in account server seen from outside, over loopback: answers per account, keep-alive,
-the update announcement and download, the slow/reset/garbage/down modes and the raw log."""
+the update announcement and download, the slow/reset/garbage/down modes, the hostile answers
+(huge, cookie flood) and the raw log."""
 
 import os
 import socket
@@ -149,7 +150,7 @@ class ServerCase(unittest.TestCase):
             f.write(text)
         os.replace(temporary, self.control)
         applied = self.control + ".applied"
-        known = ("mode", "delay", "update")
+        known = ("mode", "delay", "update", "huge", "cookies")
         wanted = {k: v for k, v in (line.split("=", 1) for line in text.split()) if k in known}
         wanted["port"] = str(self.port)
         for _ in range(200):
@@ -189,6 +190,12 @@ class AccountAnswers(ServerCase):
             ("Cyrillic login and a password with & # and a blank",
              account_path(ivan_1251, b"a&b #c"), "0|20002|Иванов Иван|Турбо|-3.50|||||||||"),
             ("answer taken verbatim, even short", account_path(b"short", b"pw"), "0|30003"),
+            ("a password percent-encoded as the program sends it",
+             account_path(ivan_1251, b"a%26b%20%23c"), "0|20002|Иванов Иван|Турбо|-3.50|||||||||"),
+            ("a percent-encoded Cyrillic login", account_path(b"%C8%E2%E0%ED", b"a%26b+%23c"),
+             "0|20002|Иванов Иван|Турбо|-3.50|||||||||"),
+            ("an encoded percent sign is no escape", account_path(ivan_1251, b"a%2526b"),
+             WRONG_CREDENTIALS),
             ("wrong password", account_path(ivan_1251, b"a&b"), WRONG_CREDENTIALS),
             ("unknown login", account_path(b"nobody", b"demo"), WRONG_CREDENTIALS),
             ("login sent as UTF-8, not ANSI",
@@ -390,6 +397,68 @@ class Modes(ServerCase):
     def test_unknown_control_lines_are_ignored(self):
         self.set_control("colour=blue\nmode=fast\nmode=garbage")
         self.assertEqual(self.garbage_answer(), GARBAGE)
+
+
+def head_lines(sock: socket.socket) -> list:
+    """The answer's status and header lines, repeated names kept; the body stays unread."""
+    reader = _readers.setdefault(sock, sock.makefile("rb"))
+    lines = []
+    while line := reader.readline().rstrip(b"\r\n"):
+        lines.append(line.decode("latin-1"))
+    return lines
+
+
+class HostileAnswers(ServerCase):
+    def tearDown(self):
+        self.set_control("huge=0\ncookies=0")
+
+    def test_huge_answer_without_a_bar_streamed_then_closed(self):
+        self.set_control("huge=3")
+        sock = self.connect()
+        sock.sendall(get(account_path(b"demo", b"demo")))
+        answer = read_answer(sock)
+        self.assertEqual(answer.status, 200)
+        self.assertEqual(len(answer.body), 3 * 1024 * 1024)
+        self.assertEqual(answer.body.count(b"|"), 0)
+        self.assertEqual(answer.headers["connection"], "close")
+        self.assertTrue(closed_by_peer(sock))
+        head = self.ask(b"HEAD " + account_path(b"demo", b"demo") + b" HTTP/1.0\r\n\r\n")
+        self.assertEqual(int(head.headers["content-length"]), 3 * 1024 * 1024)
+        self.assertEqual(self.ask(get(b"/other")).status, 404, "only account queries")
+        self.set_control("huge=0")
+        self.assertEqual(self.ask(get(account_path(b"demo", b"demo"))).body.decode("cp1251"),
+                         DEMO_ANSWER)
+
+    def test_cookie_flood_sets_new_names_with_every_account_answer(self):
+        self.set_control("cookies=3")
+        names = []
+        for _ in range(2):
+            sock = self.connect()
+            sock.sendall(get(account_path(b"demo", b"demo")))
+            cookies = [line for line in head_lines(sock) if line.startswith("Set-Cookie: ")]
+            self.assertEqual(len(cookies), 3)
+            for line in cookies:
+                name, _, rest = line[len("Set-Cookie: "):].partition("=")
+                names.append(name)
+                self.assertEqual(rest, "v" * 1000 + "; Path=/")
+        self.assertEqual(names, [f"flood{i}" for i in range(6)])
+        sock = self.connect()
+        sock.sendall(get(b"/other"))
+        self.assertFalse(any(line.startswith("Set-Cookie") for line in head_lines(sock)))
+        self.set_control("cookies=0")
+        sock = self.connect()
+        sock.sendall(get(account_path(b"demo", b"demo")))
+        self.assertFalse(any(line.startswith("Set-Cookie") for line in head_lines(sock)))
+
+
+class HostileFromCommandLine(ServerCase):
+    extra_args = ["--cookie-flood", "2", "--huge-answer", "1"]
+
+    def test_options_given_at_start(self):
+        sock = self.connect()
+        sock.sendall(get(account_path(b"demo", b"demo")))
+        lines = head_lines(sock)
+        self.assertIn(f"Content-Length: {1024 * 1024}", lines)
 
 
 class ModeFromCommandLine(ServerCase):

@@ -124,8 +124,8 @@ class RasdialTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (const wchar_t* name : {L"scenario.txt", L"state.txt", L"commands.log", L"pb.pbk",
-                                L"out.txt", L"state.txt.tmp"}) {
+    for (const wchar_t* name : {L"scenario.txt", L"state.txt", L"commands.log", L"arguments.log",
+                                L"pb.pbk", L"out.txt", L"state.txt.tmp"}) {
       DeleteFileW((FFolder + name).c_str());
     }
     RemoveDirectoryW(FFolder.c_str());
@@ -307,6 +307,27 @@ TEST_F(RasdialTest, LogHoldsEveryCommandLineExactlyInUtf8) {
     expected += Convert(CP_UTF8, commandLine) + "\n";
   }
   EXPECT_EQ(ReadBytes(FFolder + L"commands.log"), expected);
+}
+
+// What the dialer receives, as the real one reads its command line: quoted values whole, with
+// their blanks, inner quotes and backslashes.
+TEST_F(RasdialTest, ArgumentsAreReadByTheRuntimesRulesAndLogged) {
+  Scenario("account = ivan secret");
+  const std::wstring path = QuotedDialer().substr(1, QuotedDialer().size() - 2);
+  std::string pathJson;
+  for (const char c : Convert(CP_UTF8, path))
+    pathJson += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  EXPECT_EQ(Dialer(L"Tarvolix ivan \"pa ss\\\"w\" ").ExitCode, 691u);
+  EXPECT_EQ(Dialer(L"Tarvolix \"\" \"a b\\\\\" ").ExitCode, 691u);
+  EXPECT_EQ(Dialer(L"Tarvolix \"ivan\" secret ").ExitCode, 0u);
+  EXPECT_EQ(ReadBytes(FFolder + L"arguments.log"),
+            "[\"" + pathJson +
+                "\", \"Tarvolix\", \"ivan\", \"pa ss\\\"w\"]\n"
+                "[\"" +
+                pathJson +
+                "\", \"Tarvolix\", \"\", \"a b\\\\\"]\n"
+                "[\"" +
+                pathJson + "\", \"Tarvolix\", \"ivan\", \"secret\"]\n");
 }
 
 TEST_F(RasdialTest, OutputComesInBurstsAfterTheDialDelay) {

@@ -180,7 +180,7 @@ class MainWindow : public ::testing::Test {
     env.MakeTransfer = [state = Transfer] {
       return std::make_unique<testing::TFakeTransfer>(state);
     };
-    env.WinDir = L"C:\\Windows";
+    env.SystemDir = L"C:\\Windows\\System32";
     env.ProbeTarget = "127.0.0.1";
     env.AccountHost = L"127.0.0.1:18931";
     ASSERT_TRUE(CreateMainForms(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE, &env));

@@ -1,0 +1,201 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Ostrada.exe under Wine against hostile input: a huge account
+answer, the user's environment pointing the system folders elsewhere, a saved password with a
+blank and a quote, and a cookie flood. Same configuration as ostrada_e2e.py (OSTRADA_EXE,
+UIDRIVER_EXE, RASDIAL_EXE, VELMORA_E2E_WORK, VELMORA_ACCOUNT_HOST). Run one case with:
+hardening_e2e.py Hardening.test_huge_account_answer_keeps_the_program_running"""
+
+import json
+import os
+import re
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ostrada_e2e import DEMO_FIELDS, saved_settings  # noqa: E402
+from session import AccountServer, Program, close_suite, config, open_suite  # noqa: E402
+
+PASSWORD = 'pa ss"w'
+DIALER = re.compile(r'(?i)^"C:\\windows\\system32\\rasdial\.exe" ')
+PHONEBOOK = Path("ProgramData/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk")
+
+
+WORK = None
+DISPLAY = None
+SESSION = None
+
+
+def setUpModule():
+    global WORK, DISPLAY, SESSION
+    WORK, DISPLAY, SESSION = open_suite()
+
+
+def tearDownModule():
+    close_suite(DISPLAY, SESSION)
+
+
+def account_requests(server: AccountServer, method: str) -> list:
+    """The raw account queries of one method in the server's log, in order."""
+    data = server.log.read_bytes() if server.log.exists() else b""
+    found = []
+    while data:
+        line, _, data = data.partition(b"\n")
+        length = int(line.split()[6])
+        raw, data = data[:length], data[length + 1:]
+        if raw.startswith(method.encode() + b" /connector/connector.php"):
+            found.append(raw.decode("cp1251", "replace"))
+    return found
+
+
+def program_memory_kb() -> int:
+    """Resident memory of the running Ostrada.exe (a Linux process under Wine)."""
+    for entry in Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and b"Ostrada.exe" in (entry / "cmdline").read_bytes():
+                status = (entry / "status").read_text()
+                return int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
+        except (OSError, AttributeError):
+            continue
+    raise AssertionError("Ostrada.exe is not running")
+
+
+class Hardening(unittest.TestCase):
+    def setUp(self):
+        self.session = SESSION
+        self.programs = []
+        self.server = None
+
+    def tearDown(self):
+        for program in self.programs:
+            program.stop()
+
+    def serve(self, password="demo", *extra_args):
+        accounts = WORK / "accounts.txt"
+        accounts.write_text(f"demo|{password}|{DEMO_FIELDS}\n", encoding="utf-8")
+        self.server = AccountServer(WORK, SESSION.port, accounts, extra_args)
+        self.addCleanup(self.server.stop)
+
+    def start(self) -> Program:
+        program = Program(self.session, Path(config("OSTRADA_EXE")))
+        self.programs.append(program)
+        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
+        self.assertTrue(ok, f"the window did not appear (windows = {output})")
+        return program
+
+    def read(self, command, control=None):
+        args = (command,) if control is None else (command, control)
+        ok, output = self.session.drive(*args)
+        self.assertTrue(ok, f"uidriver {' '.join(args)} failed")
+        return output
+
+    def wait_for(self, command, control, expected, timeout_ms=15000):
+        ok, output = self.session.drive(command, control, expect=expected, timeout_ms=timeout_ms)
+        self.assertTrue(ok, f"{command} {control}: waited for {expected!r}, last {output!r}")
+
+    def wait_until(self, condition, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if condition():
+                return
+            time.sleep(0.3)
+        self.fail(f"timed out waiting for {what}")
+
+    def dials(self):
+        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
+                "/DISCONNECT" not in line.upper()]
+
+    def dialer_arguments(self):
+        log = self.session.dialer_dir / "arguments.log"
+        lines = log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+        return [json.loads(line) for line in lines]
+
+    # -- cases ------------------------------------------------------------------------------
+
+    def test_huge_account_answer_keeps_the_program_running(self):
+        """200 MiB without a "|" as the account answer: the program stays up, its memory
+        small, and it redials a line that drops afterwards."""
+        self.serve("demo", "--huge-answer", "200")
+        self.session.write_registry(saved_settings("demo", "demo"))
+        self.session.reset_dialer("line = up\n")
+        program = self.start()
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        self.wait_until(lambda: account_requests(self.server, "GET"), 30, "the account query")
+        time.sleep(5)  # the query has been refused long before
+        self.assertIsNone(program.process.poll(), "the program ended")
+        self.assertLess(program_memory_kb(), 200 * 1024)
+        self.assertEqual(self.read("text", "lbContractInfo"), "")
+
+        (self.session.dialer_dir / "state.txt").unlink()  # the line drops
+        self.wait_until(lambda: len(self.dials()) >= 2, 60, "the redial")
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        self.assertIsNone(program.process.poll(), "the program ended")
+
+    def test_environment_pointing_elsewhere_changes_no_path(self):
+        """WINDIR and ALLUSERSPROFILE set in the user's environment: the system's dialer runs
+        and the phonebook is written in the all-users data folder all the same."""
+        self.serve()
+        elsewhere = ("[HKEY_CURRENT_USER\\Environment]\r\n"
+                     '"WINDIR"="C:\\\\elsewhere"\r\n"ALLUSERSPROFILE"="C:\\\\elsewhere"\r\n\r\n')
+        self.addCleanup(self.session.write_registry, "[HKEY_CURRENT_USER\\Environment]\r\n"
+                        '"WINDIR"=-\r\n"ALLUSERSPROFILE"=-\r\n\r\n')
+        self.session.write_registry(saved_settings("demo", "demo") + elsewhere)
+        shown = self.session.wine("cmd", "/c", "echo", "%WINDIR%").stdout.decode().strip()
+        self.assertEqual(shown, "C:\\elsewhere", "the user's environment is not in force")
+        self.session.reset_dialer("line = up\n")
+        drive_c = WORK / "wineprefix" / "drive_c"
+        (drive_c / PHONEBOOK).unlink(missing_ok=True)
+        self.start()
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        commands = self.session.dialer_commands()
+        self.assertTrue(commands)
+        for command in commands:
+            self.assertRegex(command, DIALER)
+        self.assertIn("[Tarvolix]", (drive_c / PHONEBOOK).read_text(encoding="ascii"))
+        self.assertFalse((drive_c / "elsewhere").exists())
+
+    def test_password_with_a_blank_and_a_quote_arrives_whole(self):
+        """A saved password "pa ss\\"w": the dialer receives it as one argument and the account
+        server gets it percent-encoded, recognises it and answers."""
+        self.serve(PASSWORD)
+        self.session.write_registry(saved_settings("demo", PASSWORD))
+        self.session.reset_dialer("line = up\n")
+        self.start()
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        self.assertRegex(self.dials()[0], r' Tarvolix demo "pa ss\\"w" $')
+        dials = [args for args in self.dialer_arguments() if args[1:2] == ["Tarvolix"]]
+        self.assertEqual(dials[0][1:], ["Tarvolix", "demo", PASSWORD])
+        self.wait_for("text", "lbContractInfo", "100512", timeout_ms=30000)
+        self.assertIn('/connector/connector.php?user=demo&pass=pa%20ss"w&ver=',
+                      account_requests(self.server, "GET")[0])
+
+    def test_cookie_flood_keeps_fifty_and_memory_flat(self):
+        """Every account answer sets 900 new cookies of a kilobyte: each query carries at
+        most 50 of them, and the program's memory does not grow with the queries."""
+        self.serve("demo", "--cookie-flood", "900")
+        self.session.write_registry(saved_settings("demo", "demo", auto_connect="0",
+                                                   auto_reconnect="0"))
+        self.session.reset_dialer("line = down\n")
+        self.start()
+        self.wait_for("text", "lbContractInfo", "100512", timeout_ms=30000)
+        memory = []
+        for query in range(2, 8):
+            # An edit of the login brings a query 7 s later (the refresh button waits a minute).
+            self.session.drive("settext", "ebLogin", "demo")
+            self.wait_until(lambda: len(account_requests(self.server, "GET")) >= query, 30,
+                            f"account query {query}")
+            time.sleep(1)
+            memory.append(program_memory_kb())
+        gets = account_requests(self.server, "GET")
+        for number, request in enumerate(gets[1:], 2):
+            cookie = re.search(r"\r\nCookie: ([^\r]*)\r\n", request)
+            self.assertIsNotNone(cookie, f"query {number} carries no cookie")
+            self.assertEqual(len(cookie.group(1).split("; ")), 50, f"query {number}")
+        self.assertLess(memory[-1] - memory[0], 16 * 1024, f"memory grew: {memory} kB")
+        self.assertEqual(self.read("text", "lbContractInfo"), "100512")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
