@@ -38,9 +38,7 @@ void RecordInstalledVersion() {
   std::wstring installed = WithoutTrailingSeparator(ReadText(key, L"InstallLocation"));
   if (!installed.empty() &&
       CompareStringOrdinal(installed.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL) {
-    const TExeVersion& v = ExeVersion();
-    std::wstring text = std::to_wstring(v.Major) + L"." + std::to_wstring(v.Minor) + L"." +
-                        std::to_wstring(v.Release) + L"." + std::to_wstring(v.Build);
+    std::wstring text = VersionText(ExeVersion());
     RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }

@@ -27,6 +27,12 @@ constexpr TExeVersion MakeExeVersion(uint32_t versionMS, uint32_t versionLS) {
   return v;
 }
 
+// The four numbers as "a.b.c.d".
+inline std::wstring VersionText(const TExeVersion& v) {
+  return std::to_wstring(v.Major) + L"." + std::to_wstring(v.Minor) + L"." +
+         std::to_wstring(v.Release) + L"." + std::to_wstring(v.Build);
+}
+
 // A file without a version record. what() holds the message in UTF-8, Message() as UTF-16.
 class EExeVersionError : public std::runtime_error {
  public:

@@ -2,13 +2,13 @@
 // every parser until they are known to be whole and, with a key, signed.
 #include "ui/UpdateDownload.h"
 
-#include <cctype>
 #include <new>
 #include <optional>
 
 #include "engine/FileReplace.h"
 #include "engine/PeImage.h"
 #include "net/AnsiText.h"
+#include "net/SizeQuery.h"
 
 namespace velmora {
 namespace {
@@ -19,42 +19,15 @@ TUpdateDownloadResult Refused(std::wstring reason) {
   return {false, std::move(reason)};
 }
 
-// The answer's Content-Length, when it sent a well-formed one.
-std::optional<uint64_t> DeclaredLength(const std::vector<std::string>& headers) {
-  constexpr std::string_view kName = "content-length:";
-  for (const std::string& line : headers) {
-    if (line.size() < kName.size())
-      continue;
-    bool match = true;
-    for (size_t i = 0; i < kName.size() && match; ++i)
-      match = std::tolower(static_cast<unsigned char>(line[i])) == kName[i];
-    if (!match)
-      continue;
-    std::string value = line.substr(kName.size());
-    size_t first = value.find_first_not_of(" \t");
-    size_t last = value.find_last_not_of(" \t");
-    if (first == std::string::npos || last - first + 1 > 18)
-      return std::nullopt;
-    uint64_t length = 0;
-    for (size_t i = first; i <= last; ++i) {
-      if (value[i] < '0' || value[i] > '9')
-        return std::nullopt;
-      length = length * 10 + static_cast<uint64_t>(value[i] - '0');
-    }
-    return length;
-  }
-  return std::nullopt;
-}
-
 // What the GET of the file brought: its status, its declared length and the bytes written.
 std::optional<std::wstring> TransferProblem(const THTTPSend& http, const std::string& body) {
   if (http.ResultCode != 0 && http.ResultCode != kStatusOk)
     return L"файл обновления не найден на сервере (ответ " + std::to_wstring(http.ResultCode) +
            L")";
-  std::optional<uint64_t> declared = DeclaredLength(http.Headers);
-  if (http.ResultCode == kStatusOk && body.empty() && declared == 0u)
+  const int64_t declared = http::ContentLengthValue(http.Headers);  // -1: none sent
+  if (http.ResultCode == kStatusOk && body.empty() && declared == 0)
     return std::wstring(L"сервер прислал пустой файл");
-  if (body.empty() || (declared && *declared != body.size()))
+  if (body.empty() || (declared >= 0 && static_cast<uint64_t>(declared) != body.size()))
     return std::wstring(L"файл обновления загружен не полностью");
   return std::nullopt;
 }
@@ -126,11 +99,6 @@ TUpdateDownloadResult DownloadUpdate(TSynDownload& download, const std::wstring&
   if (!result.Accepted)
     RemoveFile(target);
   return result;
-}
-
-std::wstring VersionText(const TExeVersion& version) {
-  return std::to_wstring(version.Major) + L"." + std::to_wstring(version.Minor) + L"." +
-         std::to_wstring(version.Release) + L"." + std::to_wstring(version.Build);
 }
 
 }  // namespace velmora

@@ -34,7 +34,4 @@ TUpdateDownloadResult DownloadUpdate(TSynDownload& download, const std::wstring&
                                      const std::wstring& target,
                                      const TUpdateRequirements& requirements);
 
-// The four numbers as "a.b.c.d".
-std::wstring VersionText(const TExeVersion& version);
-
 }  // namespace velmora

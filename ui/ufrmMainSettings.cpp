@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/AppTitle.h"
+#include "engine/ExeVersion.h"
 #include "engine/uConnectorClass.h"
 #include "ui/SettingsText.h"
 #include "ui/StoredSettings.h"
@@ -16,12 +17,6 @@ namespace {
 TSettingsStore& Store() {
   static TRegistryStore registry;
   return registry;
-}
-
-std::wstring ExecutablePath() {
-  std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
-  DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  return std::wstring(buffer.data(), length);
 }
 
 std::wstring Lower(std::wstring text) {
@@ -75,7 +70,7 @@ void TfrmMain::cbSaveAuthDataClick() {
 
 void TfrmMain::LoadSettings() {
   std::vector<std::wstring> notes;
-  TSettingsValues values = velmora::LoadSettings(Store(), ExecutablePath(), Lower, notes);
+  TSettingsValues values = velmora::LoadSettings(Store(), OwnModulePath(), Lower, notes);
   for (const std::wstring& note : notes)
     AppendLog(note);
   if (values.Autostart)
@@ -90,7 +85,7 @@ void TfrmMain::LoadSettings() {
 void TfrmMain::SaveSettings() {
   TSettingsChoice choice{ListIsOn(cbAutostart), ListIsOn(cbAutoConnect), ListIsOn(cbAutoReconnect),
                          ListIsOn(cbAutoUpdate)};
-  ReportWriteFailure(velmora::SaveSettings(Store(), ExecutablePath(), choice), /*typing=*/false);
+  ReportWriteFailure(velmora::SaveSettings(Store(), OwnModulePath(), choice), /*typing=*/false);
 }
 
 void TfrmMain::bApplySettingsClick() {
