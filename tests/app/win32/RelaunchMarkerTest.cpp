@@ -1,6 +1,6 @@
 // The relaunch mark between real processes: a child finds the mark of the process that started
 // it, tells it so, and finds none when its starter left none.
-#include "app/RelaunchMarker.h"
+#include "app/win32/RelaunchMarker.h"
 
 #include <gtest/gtest.h>
 

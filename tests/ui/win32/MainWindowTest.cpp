@@ -18,8 +18,8 @@
 #include "tests/engine/fakes/FakeTransfer.h"
 #include "tests/engine/fakes/ScriptedRunner.h"
 #include "ui/resource.h"
-#include "ui/uDataModule.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/uDataModule.h"
+#include "ui/win32/ufrmMain.h"
 #include "ui/HelpTexts.h"
 #include "ui/win32/HelpGroup.h"
 

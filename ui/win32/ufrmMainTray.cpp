@@ -6,8 +6,8 @@
 
 #include "engine/AppTitle.h"
 #include "ui/resource.h"
-#include "ui/uDataModule.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/uDataModule.h"
+#include "ui/win32/ufrmMain.h"
 
 namespace velmora {
 namespace {

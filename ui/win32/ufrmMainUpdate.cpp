@@ -20,7 +20,7 @@
 #include "ui/UpdateDownload.h"
 #include "ui/UpdateKey.h"
 #include "ui/UpdateScript.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/ufrmMain.h"
 
 namespace velmora {
 

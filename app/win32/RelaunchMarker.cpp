@@ -1,7 +1,7 @@
 // The relaunch mark: an event in the session's namespace named after the first copy's process
 // id; the relaunched copy finds its starter through a process snapshot. A process started
 // through the elevation service has the caller as its parent, as one started directly has.
-#include "app/RelaunchMarker.h"
+#include "app/win32/RelaunchMarker.h"
 
 #include <tlhelp32.h>
 

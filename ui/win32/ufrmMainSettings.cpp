@@ -7,7 +7,7 @@
 #include "engine/uConnectorClass.h"
 #include "ui/SettingsText.h"
 #include "ui/StoredSettings.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/ufrmMain.h"
 #include "ui/win32/ControlText.h"
 #include "ui/win32/Registry.h"
 

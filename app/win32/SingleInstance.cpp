@@ -1,5 +1,5 @@
 // The single-instance mutex.
-#include "app/SingleInstance.h"
+#include "app/win32/SingleInstance.h"
 
 namespace velmora::app {
 

@@ -1,12 +1,12 @@
 // Win32 side of the administrator test: lazily looked-up exports, the AccessCheck emulation
 // of CheckTokenMembership, the debug privilege and the "runas" relaunch.
-#include "app/ADPrivileges.h"
+#include "app/win32/ADPrivileges.h"
 
 #include <shellapi.h>
 
 #include "app/AdminCheck.h"
 #include "app/ParseFirstParam.h"
-#include "app/RelaunchMarker.h"
+#include "app/win32/RelaunchMarker.h"
 
 namespace velmora::app {
 

@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "app/ADPrivileges.h"
+#include "app/win32/ADPrivileges.h"
 #include "app/Elevation.h"
-#include "app/InstalledEntry.h"
-#include "app/RelaunchMarker.h"
-#include "app/SingleInstance.h"
+#include "app/win32/InstalledEntry.h"
+#include "app/win32/RelaunchMarker.h"
+#include "app/win32/SingleInstance.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/ufrmMain.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Updates "DisplayVersion" of the installer's entry with the running program's version.
-#include "app/InstalledEntry.h"
+#include "app/win32/InstalledEntry.h"
 
 #include <windows.h>
 

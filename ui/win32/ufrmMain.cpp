@@ -1,6 +1,6 @@
 // The main window: its creation and destruction, the connection page's handlers and the
 // reaction to the connector's notifications.
-#include "ui/ufrmMain.h"
+#include "ui/win32/ufrmMain.h"
 
 #include <shellapi.h>
 
@@ -15,7 +15,7 @@
 #include "ui/ProviderInfo.h"
 #include "ui/SettingsText.h"
 #include "ui/resource.h"
-#include "ui/uDataModule.h"
+#include "ui/win32/uDataModule.h"
 #include "ui/win32/EditButton.h"
 #include "ui/win32/HelpGroup.h"
 #include "ui/win32/Clipboard.h"

@@ -1,10 +1,10 @@
 // Timers, image lists and the tray menu of the main window.
-#include "ui/uDataModule.h"
+#include "ui/win32/uDataModule.h"
 
 #include <initializer_list>
 
 #include "ui/resource.h"
-#include "ui/ufrmMain.h"
+#include "ui/win32/ufrmMain.h"
 
 namespace velmora {
 
