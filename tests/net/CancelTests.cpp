@@ -43,8 +43,11 @@ TEST(HttpCancel, CancelFromAnotherThreadEndsAStalledExchangeAtOnce) {
     auto started = steady_clock::now();
     auto transfer =
         std::async(std::launch::async, [&] { return download.URLToString(server.WUrl()); });
+    // Until the exchange stalls where scripted; a transfer that ends first fails the case
+    // instead of leaving this loop waiting for a request that never comes.
     while (server.Requests().size() < c.Answers.size()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_EQ(transfer.wait_for(std::chrono::milliseconds(10)), std::future_status::timeout)
+          << "the transfer ended before it stalled: \"" << transfer.get() << "\"";
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     download.Cancel();

@@ -421,8 +421,14 @@ TResult HoldClipboard(DWORD ms, const std::wstring& text) {
 }
 
 TResult ClipboardText() {
-  if (!OpenClipboard(nullptr)) {
-    return Error(L"cannot open the clipboard");
+  // Wine's clipboard manager opens the clipboard for a moment after every change to hand the
+  // text to X; a loaded machine stretches that moment, so try for a while.
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (!OpenClipboard(nullptr)) {
+    if (GetTickCount64() > deadline) {
+      return Error(L"cannot open the clipboard");
+    }
+    Sleep(50);
   }
   std::wstring text;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
