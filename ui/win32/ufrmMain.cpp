@@ -324,6 +324,8 @@ void TfrmMain::bRefreshClick() {
     Connector->SetNextUserAccountCheck(kDueNow);
   EnableWindow(bRefresh, FALSE);
   LastRefreshTick = GetTickCount();
+  if (DataModuleX)
+    DataModuleX->tmrEnableRefresh.SetEnabled(true);
 }
 
 void TfrmMain::ebLoginChange() {

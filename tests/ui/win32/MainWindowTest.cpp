@@ -592,6 +592,20 @@ TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateLeavesTheWindow
   }));
 }
 
+TEST_F(MainWindow, RefreshTimerRunsOnlyFromAClickUntilTheButtonIsEnabledAgain) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  EXPECT_FALSE(DataModuleX->tmrEnableRefresh.Enabled()) << "ticks with nothing to wait for";
+  Click(IDC_bRefresh);
+  EXPECT_TRUE(DataModuleX->tmrEnableRefresh.Enabled());
+  DataModuleX->tmrEnableRefreshTimer();  // within the minute: still waiting
+  EXPECT_FALSE(Enabled(IDC_bRefresh));
+  EXPECT_TRUE(DataModuleX->tmrEnableRefresh.Enabled());
+  LastRefreshTick = GetTickCount() - 60001;
+  DataModuleX->tmrEnableRefreshTimer();
+  EXPECT_TRUE(Enabled(IDC_bRefresh));
+  EXPECT_FALSE(DataModuleX->tmrEnableRefresh.Enabled());
+}
+
 TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelScrollsItOnlyOnTheHelpPage) {
   ASSERT_NO_FATAL_FAILURE(Create());
   HWND help = Control(IDC_catHelp);
