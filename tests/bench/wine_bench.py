@@ -62,8 +62,8 @@ class Bench:
 
     def launch(self, side):
         """Starts one side and waits for its window: (program, seconds to the window shown).
-        A killed run now and then leaves Wine's tray host stuck, and the next program then
-        waits in its tray call for good: Wine is restarted once and the run repeated."""
+        Should Wine's tray host be stuck all the same, the next program waits in its tray call
+        for good: Wine is restarted once and the run repeated."""
         for attempt in (1, 2):
             program = self.start(side)
             try:
@@ -79,13 +79,25 @@ class Bench:
                 self.session.wine("cmd", "/c", "exit")
 
     def stop(self, program: Program, side):
+        """Ends the program as a log-off does (ours) or by its window's close (the reference),
+        so that it takes its tray icon away: a killed owner can leave Wine's tray host stuck.
+        A program still running after that is killed."""
+        if program.process.poll() is None:
+            if side == "ours":
+                self.session.drive("query-end-session")
+                self.session.drive("end-session", "1")
+            else:
+                self.session.wine("taskkill", "/IM", self.exes[side].name, check=False)
+            try:
+                program.wait(20)
+            except subprocess.TimeoutExpired:
+                pass
         program.stop()
         deadline = time.monotonic() + 20
         while (self.window_state(side) is not None or self.windows_pid(side)) and \
                 time.monotonic() < deadline:
             time.sleep(0.1)
-        # Wine tidies up after a killed process for a while; a start meanwhile waits for it.
-        time.sleep(3)
+        time.sleep(2)  # the side processes of the ending (driver, taskkill) end too
 
     def reap(self) -> float:
         """CPU seconds of the side processes that ended since the last call."""
