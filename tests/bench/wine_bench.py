@@ -192,7 +192,7 @@ class Bench:
         return figures
 
     def idle(self, idle_s):
-        keys = ("rss", "private", "anon", "cpu", "wakeups", "main_wakeups", "threads")
+        keys = ("rss", "private", "anon", "cpu", "side_cpu", "wakeups", "main_wakeups", "threads")
         figures = {side: {key: [] for key in keys} for side in ("ours", "reference")}
         for _ in range(self.runs):
             for side, got in figures.items():
@@ -215,6 +215,7 @@ class Bench:
                 elapsed = time.monotonic() - t0
                 all1, main1 = self.switches(pid)
                 got["cpu"].append((self.process_cpu(pid) - cpu0 + side_cpu) / elapsed * 100)
+                got["side_cpu"].append(side_cpu / elapsed * 100)
                 got["wakeups"].append((all1 - all0) / elapsed)
                 got["main_wakeups"].append((main1 - main0) / elapsed)
                 got["threads"].append(len(list(Path(f"/proc/{pid}/task").iterdir())))
@@ -310,6 +311,7 @@ def main():
         row(f"  of it anonymous", o["anon"], r["anon"], "MiB", digits=1)
         row(f"CPU over {2 * idle_s:.0f} s idle, dials in", o["cpu"], r["cpu"], "% core",
             "< 0.2 % core", 0.2, 3)
+        row("  of it the dialer runs", o["side_cpu"], r["side_cpu"], "% core", digits=3)
         row("wake-ups, all threads", o["wakeups"], r["wakeups"], "/s", digits=1)
         row("wake-ups, main thread", o["main_wakeups"], r["main_wakeups"], "/s", digits=1)
         row("threads", o["threads"], r["threads"], "", digits=0)
