@@ -278,7 +278,8 @@ def row(name, ours, reference, unit, target=None, limit=None, digits=2):
     if reference is not None:
         ref_m = statistics.median(reference)
         ratio = ours_m / ref_m if ref_m else float("inf")
-        text += f" {ref_m:>9.{digits}f} {ratio:>6.2f}x"
+        shown = f"{ratio:>6.2f}x" if ref_m else f"{'-':>7}"
+        text += f" {ref_m:>9.{digits}f} {shown}"
     else:
         ratio = None
         text += f" {'':>9} {'':>7}"
