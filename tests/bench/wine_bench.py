@@ -130,15 +130,25 @@ class Bench:
     # -- readings ----------------------------------------------------------------------------
 
     def window_state(self, side):
-        """Map state of the program's top-level X window, None while there is none."""
+        """Map state of the program's top-level X window ("IsViewable" if any of that title
+        is), None while there is none. Wine may keep an unmapped window of an ended run, so
+        every window of the title is looked at."""
         if self.display.process.poll() is not None:
             raise RuntimeError("the Xvfb display has gone")
-        result = subprocess.run(["xwininfo", "-display", self.display.name, "-name",
-                                 TITLES[side]], capture_output=True, text=True, timeout=10)
-        for line in result.stdout.splitlines():
-            if "Map State:" in line:
-                return line.split(":", 1)[1].strip()
-        return None
+
+        def xwininfo(*args):
+            return subprocess.run(["xwininfo", "-display", self.display.name, *args],
+                                  capture_output=True, text=True, timeout=10).stdout
+
+        states = []
+        for line in xwininfo("-root", "-children").splitlines():
+            if f'"{TITLES[side]}"' in line:
+                for info in xwininfo("-id", line.split()[0]).splitlines():
+                    if "Map State:" in info:
+                        states.append(info.split(":", 1)[1].strip())
+        if not states:
+            return None
+        return "IsViewable" if "IsViewable" in states else states[0]
 
     def wait_shown(self, side, started) -> float:
         while self.window_state(side) != "IsViewable":
