@@ -4,8 +4,10 @@
 
 #include <bcrypt.h>
 
+#include <optional>
 #include <vector>
 
+#include "engine/SystemFolders.h"
 #include "engine/UpdateSignature.h"
 
 namespace velmora {
@@ -15,15 +17,56 @@ bool Ok(NTSTATUS status) {
   return status >= 0;
 }
 
+// The CNG calls used here. bcrypt.dll is loaded at the first check of an update, not at start:
+// under Wine it brings the system's TLS library with it, 2 MiB the program otherwise never uses.
+struct TBcrypt {
+  decltype(&BCryptOpenAlgorithmProvider) OpenAlgorithmProvider;
+  decltype(&BCryptCloseAlgorithmProvider) CloseAlgorithmProvider;
+  decltype(&BCryptCreateHash) CreateHash;
+  decltype(&BCryptHashData) HashData;
+  decltype(&BCryptFinishHash) FinishHash;
+  decltype(&BCryptDestroyHash) DestroyHash;
+  decltype(&BCryptImportKeyPair) ImportKeyPair;
+  decltype(&BCryptVerifySignature) VerifySignature;
+  decltype(&BCryptDestroyKey) DestroyKey;
+};
+
+template <typename TFunction>
+bool Resolve(HMODULE dll, const char* name, TFunction& function) {
+  function = reinterpret_cast<TFunction>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  return function != nullptr;
+}
+
+// The loaded calls, or null when the system's bcrypt.dll cannot be loaded; loaded once and kept.
+const TBcrypt* Bcrypt() {
+  static const std::optional<TBcrypt> api = []() -> std::optional<TBcrypt> {
+    const std::wstring folder = SystemFolder();
+    HMODULE dll = folder.empty() ? nullptr : LoadLibraryW((folder + L"\\bcrypt.dll").c_str());
+    TBcrypt calls{};
+    if (dll && Resolve(dll, "BCryptOpenAlgorithmProvider", calls.OpenAlgorithmProvider) &&
+        Resolve(dll, "BCryptCloseAlgorithmProvider", calls.CloseAlgorithmProvider) &&
+        Resolve(dll, "BCryptCreateHash", calls.CreateHash) &&
+        Resolve(dll, "BCryptHashData", calls.HashData) &&
+        Resolve(dll, "BCryptFinishHash", calls.FinishHash) &&
+        Resolve(dll, "BCryptDestroyHash", calls.DestroyHash) &&
+        Resolve(dll, "BCryptImportKeyPair", calls.ImportKeyPair) &&
+        Resolve(dll, "BCryptVerifySignature", calls.VerifySignature) &&
+        Resolve(dll, "BCryptDestroyKey", calls.DestroyKey))
+      return calls;
+    return std::nullopt;
+  }();
+  return api ? &*api : nullptr;
+}
+
 class TAlgorithm {
  public:
   explicit TAlgorithm(const wchar_t* id) {
-    if (!Ok(BCryptOpenAlgorithmProvider(&FHandle, id, nullptr, 0)))
+    if (!Ok(Bcrypt()->OpenAlgorithmProvider(&FHandle, id, nullptr, 0)))
       FHandle = nullptr;
   }
   ~TAlgorithm() {
     if (FHandle)
-      BCryptCloseAlgorithmProvider(FHandle, 0);
+      Bcrypt()->CloseAlgorithmProvider(FHandle, 0);
   }
   TAlgorithm(const TAlgorithm&) = delete;
   TAlgorithm& operator=(const TAlgorithm&) = delete;
@@ -38,7 +81,7 @@ class TKey {
   TKey() = default;
   ~TKey() {
     if (FHandle)
-      BCryptDestroyKey(FHandle);
+      Bcrypt()->DestroyKey(FHandle);
   }
   TKey(const TKey&) = delete;
   TKey& operator=(const TKey&) = delete;
@@ -55,17 +98,17 @@ bool Sha256(std::string_view data, UCHAR (&digest)[32]) {
     return false;
   // BCryptHash takes a ULONG length: hash in pieces through a hash object.
   BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!Ok(BCryptCreateHash(sha.Get(), &hash, nullptr, 0, nullptr, 0, 0)))
+  if (!Ok(Bcrypt()->CreateHash(sha.Get(), &hash, nullptr, 0, nullptr, 0, 0)))
     return false;
   bool ok = true;
   constexpr size_t kPiece = 1u << 20;
   for (size_t done = 0; ok && done < data.size(); done += kPiece) {
     std::string_view piece = data.substr(done, kPiece);
-    ok = Ok(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(piece.data())),
-                           static_cast<ULONG>(piece.size()), 0));
+    ok = Ok(Bcrypt()->HashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(piece.data())),
+                               static_cast<ULONG>(piece.size()), 0));
   }
-  ok = ok && Ok(BCryptFinishHash(hash, digest, sizeof(digest), 0));
-  BCryptDestroyHash(hash);
+  ok = ok && Ok(Bcrypt()->FinishHash(hash, digest, sizeof(digest), 0));
+  Bcrypt()->DestroyHash(hash);
   return ok;
 }
 
@@ -76,7 +119,7 @@ class TCngSignatureCheck : public TUpdateSignatureCheck {
   bool Verify(std::string_view data, std::string_view derSignature) const override {
     std::optional<TP256Pair> signature = P256SignatureFromDer(derSignature);
     UCHAR digest[32];
-    if (!signature || !Sha256(data, digest))
+    if (!signature || !Bcrypt() || !Sha256(data, digest))
       return false;
     TAlgorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
     if (!ecdsa.Get())
@@ -87,12 +130,12 @@ class TCngSignatureCheck : public TUpdateSignatureCheck {
     header->cbKey = 32;
     std::copy(FKey.begin(), FKey.end(), blob.begin() + sizeof(BCRYPT_ECCKEY_BLOB));
     TKey key;
-    if (!Ok(BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Out(), blob.data(),
-                                static_cast<ULONG>(blob.size()), 0)))
+    if (!Ok(Bcrypt()->ImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Out(),
+                                    blob.data(), static_cast<ULONG>(blob.size()), 0)))
       return false;
-    return Ok(BCryptVerifySignature(key.Get(), nullptr, digest, sizeof(digest),
-                                    const_cast<PUCHAR>(signature->data()),
-                                    static_cast<ULONG>(signature->size()), 0));
+    return Ok(Bcrypt()->VerifySignature(key.Get(), nullptr, digest, sizeof(digest),
+                                        const_cast<PUCHAR>(signature->data()),
+                                        static_cast<ULONG>(signature->size()), 0));
   }
 
  private:

@@ -73,7 +73,6 @@ bool TDataModuleX::Create(UINT dpi) {
     return false;
   tmrEnableRefresh.SetOwner(FHandle);
   tmrReconnect.SetOwner(FHandle);
-  tmrEnableRefresh.SetEnabled(true);
 
   pmTray = CreatePopupMenu();
   AppendMenuW(pmTray, MF_STRING, IDM_miShowHide, L"Показать окно программы");
@@ -117,10 +116,13 @@ LRESULT CALLBACK TDataModuleX::WindowProc(HWND window, UINT message, WPARAM wPar
 }
 
 void TDataModuleX::tmrEnableRefreshTimer() {
-  if (!frmMain)
+  if (!frmMain || !RefreshMayBeEnabled(GetTickCount(), LastRefreshTick))
     return;
-  if (RefreshMayBeEnabled(GetTickCount(), LastRefreshTick) && !IsWindowEnabled(frmMain->bRefresh))
+  if (!IsWindowEnabled(frmMain->bRefresh))
     EnableWindow(frmMain->bRefresh, TRUE);
+  // Nothing to wait for until the next click starts the timer again: an idle program wakes
+  // only when it must.
+  tmrEnableRefresh.SetEnabled(false);
 }
 
 void TDataModuleX::tmrReconnectTimer() {

@@ -50,7 +50,7 @@ class TDataModuleX {
   HIMAGELIST il16 = nullptr;    // the clear sign of the edits' buttons
   HIMAGELIST il16_2 = nullptr;  // the circular arrows of bRefresh
   HMENU pmTray = nullptr;
-  TTimer tmrEnableRefresh{1, 1000};
+  TTimer tmrEnableRefresh{1, 1000};  // runs from a click of bRefresh until it is enabled again
   TTimer tmrReconnect{2, kReconnectDelayMs};
 
  private:

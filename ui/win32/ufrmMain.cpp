@@ -324,6 +324,8 @@ void TfrmMain::bRefreshClick() {
     Connector->SetNextUserAccountCheck(kDueNow);
   EnableWindow(bRefresh, FALSE);
   LastRefreshTick = GetTickCount();
+  if (DataModuleX)
+    DataModuleX->tmrEnableRefresh.SetEnabled(true);
 }
 
 void TfrmMain::ebLoginChange() {
@@ -456,11 +458,16 @@ void TfrmMain::WMConnector(WPARAM code) {
           EnterUpdate(info);
         break;
       }
+      // The notification comes every second; the panel and its hints change only with a new
+      // answer, and rewriting them each time kept the idle window busy.
+      if (FPanelShows == FUserInfoSeen)
+        break;
       SetValueLabel(lbContractInfo, info[ufContract]);
       SetValueLabel(lbFIOInfo, info[ufName]);
       SetValueLabel(lbTariffInfo, info[ufTariff]);
       SetValueLabel(lbBalanceInfo, info[ufBalance]);
       SetValueLabel(lbDieDateInfo, info[ufDate]);
+      FPanelShows = FUserInfoSeen;
       break;
     }
     case cnHangUp:

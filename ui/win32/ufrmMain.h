@@ -94,8 +94,9 @@ class TfrmMain {
   void UpdateDone(bool applied, std::unique_ptr<std::wstring> reason);
 
   std::wstring FRASFilename;
-  TUserInfo FUserInfo;         // the connector's account answer as last copied
-  uint64_t FUserInfoSeen = 0;  // which copy that was
+  TUserInfo FUserInfo;                // the connector's account answer as last copied
+  uint64_t FUserInfoSeen = 0;         // which copy that was
+  uint64_t FPanelShows = UINT64_MAX;  // which copy the account panel shows (none yet)
   bool FInUpdateProgress = false;
   bool FConnectOnStart = false;
 

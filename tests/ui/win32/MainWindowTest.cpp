@@ -592,6 +592,40 @@ TEST_F(MainWindow, AccountAnswerFillsThePanelWithHintsAndAnUpdateLeavesTheWindow
   }));
 }
 
+TEST_F(MainWindow, RefreshTimerRunsOnlyFromAClickUntilTheButtonIsEnabledAgain) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  EXPECT_FALSE(DataModuleX->tmrEnableRefresh.Enabled()) << "ticks with nothing to wait for";
+  Click(IDC_bRefresh);
+  EXPECT_TRUE(DataModuleX->tmrEnableRefresh.Enabled());
+  DataModuleX->tmrEnableRefreshTimer();  // within the minute: still waiting
+  EXPECT_FALSE(Enabled(IDC_bRefresh));
+  EXPECT_TRUE(DataModuleX->tmrEnableRefresh.Enabled());
+  LastRefreshTick = GetTickCount() - 60001;
+  DataModuleX->tmrEnableRefreshTimer();
+  EXPECT_TRUE(Enabled(IDC_bRefresh));
+  EXPECT_FALSE(DataModuleX->tmrEnableRefresh.Enabled());
+}
+
+TEST_F(MainWindow, UnchangedAccountAnswerLeavesThePanelAsItIs) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  SetWindowTextW(Control(IDC_ebLogin), L"user1");
+  SetWindowTextW(Control(IDC_ebPassword), L"pw");
+  Transfer->Answer(L"0|12345|Иванов Иван|Домашний|250.00|01.02.2027|");
+  Click(IDC_bRefresh);
+  Clock.Advance(1000);
+  ASSERT_TRUE(PumpUntil([&] { return Text(Control(IDC_lbContractInfo)) == L"12345"; }));
+  // A mark that only a rewrite of the panel would remove.
+  SetWindowTextW(Control(IDC_lbContractInfo), L"mark");
+  Notify(cnAccountInfo);
+  EXPECT_EQ(Text(Control(IDC_lbContractInfo)), L"mark");
+  // A new answer is shown at the next notification.
+  Transfer->Answer(L"0|67890|Иванов Иван|Домашний|250.00|01.02.2027|");
+  Connector->SetNextUserAccountCheck(0);
+  Clock.Advance(1000);
+  ASSERT_TRUE(PumpUntil([&] { return Text(Control(IDC_lbContractInfo)) == L"67890"; }));
+  EXPECT_EQ(Hint(Control(IDC_lbContractInfo)), L"67890");
+}
+
 TEST_F(MainWindow, HelpListFoldsOutOnePanelAndTheWheelScrollsItOnlyOnTheHelpPage) {
   ASSERT_NO_FATAL_FAILURE(Create());
   HWND help = Control(IDC_catHelp);
