@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -435,6 +437,68 @@ TResult ClipboardText() {
   return {true, text};
 }
 
+// The handles a process holds, from the system's handle table: Wine answers
+// GetProcessHandleCount for the calling process only.
+struct TSystemHandleEntry {
+  ULONG OwnerProcessId;
+  BYTE ObjectType;
+  BYTE Flags;
+  USHORT Value;
+  PVOID Object;
+  ULONG Access;
+};
+
+int ProcessHandleCount(DWORD processId) {
+  using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) {
+    return -1;
+  }
+  std::vector<BYTE> buffer(1 << 16);
+  for (;;) {
+    ULONG needed = 0;
+    const LONG status =
+        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kInfoLengthMismatch) {
+      buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+      continue;
+    }
+    if (status < 0) {
+      return -1;
+    }
+    ULONG count = 0;
+    std::memcpy(&count, buffer.data(), sizeof(count));
+    const auto* entries =
+        reinterpret_cast<const TSystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    int owned = 0;
+    for (ULONG i = 0; i < count; ++i) {
+      owned += entries[i].OwnerProcessId == processId ? 1 : 0;
+    }
+    return owned;
+  }
+}
+
+// What a long run watches for growth in the program's process: its handles and threads.
+TResult ProcessCounts(HWND main) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(main, &processId);
+  int threads = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+      threads += entry.th32OwnerProcessID == processId ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+  }
+  return {true, L"handles=" + std::to_wstring(ProcessHandleCount(processId)) + L" threads=" +
+                    std::to_wstring(threads)};
+}
+
 // Runs one subcommand against the running program.
 TResult RunCommand(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
@@ -466,6 +530,16 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   }
   if (command == L"foreground") {
     return {true, GetForegroundWindow() == main ? L"1" : L"0"};
+  }
+  if (command == L"responds") {
+    // The window thread answers a message within the driver's time-out.
+    DWORD_PTR ignored = 0;
+    const bool answered =
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) != 0;
+    return {true, answered ? L"1" : L"0"};
+  }
+  if (command == L"process-counts") {
+    return ProcessCounts(main);
   }
   if (command == L"window-visible") {
     return {true, IsWindowVisible(main) && !IsIconic(main) ? L"1" : L"0"};
@@ -669,7 +743,7 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
 
 constexpr wchar_t kUsage[] =
     L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
-    L"  windows | foreground | window-visible | hide | close\n"
+    L"  windows | foreground | window-visible | hide | close | responds | process-counts\n"
     L"  show-request [self] | screenshot FILE.bmp [CONTROL]\n"
     L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
     L"  settext CONTROL TEXT | click CONTROL | select pc INDEX | choose LIST INDEX\n"
