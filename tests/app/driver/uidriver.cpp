@@ -499,6 +499,119 @@ TResult ProcessCounts(HWND main) {
                     std::to_wstring(threads)};
 }
 
+// Another program's dialog (an installer's wizard): the shown top-level dialog whose title
+// contains the given text.
+struct TDialogSearch {
+  std::wstring TitlePart;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TDialogSearch*>(context);
+  wchar_t className[64] = L"";
+  wchar_t title[256] = L"";
+  GetClassNameW(window, className, 64);
+  GetWindowTextW(window, title, 256);
+  if (IsWindowVisible(window) && std::wcscmp(className, L"#32770") == 0 &&
+      std::wcsstr(title, search->TitlePart.c_str()) != nullptr) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A control's text as a user reads it: without the "&" that marks its access key.
+std::wstring ShownText(HWND control) {
+  std::wstring text;
+  for (wchar_t c : ControlText(control)) {
+    if (c != L'&') {
+      text += c;
+    }
+  }
+  return text;
+}
+
+// The items of a tree view in another process, one "item|STATE|text" line each; STATE is the
+// item's state image (the check box of a components list).
+std::wstring TreeItems(HWND tree) {
+  std::wstring lines;
+  constexpr size_t kTextChars = 256;
+  const size_t textOffset = (sizeof(TVITEMW) + 15) & ~size_t{15};
+  TRemoteBuffer remote(tree, textOffset + kTextChars * sizeof(wchar_t));
+  if (!remote.Valid()) {
+    return lines;
+  }
+  for (auto item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+       item != nullptr; item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                reinterpret_cast<LPARAM>(item)))) {
+    TVITEMW info = {};
+    info.mask = TVIF_HANDLE | TVIF_STATE | TVIF_TEXT;
+    info.hItem = item;
+    info.stateMask = TVIS_STATEIMAGEMASK;
+    info.pszText = reinterpret_cast<wchar_t*>(remote.Address() + textOffset);
+    info.cchTextMax = kTextChars;
+    remote.Write(0, &info, sizeof(info));
+    Send(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.Address()));
+    remote.Read(0, &info, sizeof(info));
+    std::wstring text(kTextChars, L'\0');
+    remote.Read(textOffset, text.data(), kTextChars * sizeof(wchar_t));
+    text.resize(std::wcslen(text.c_str()));
+    lines +=
+        L"item|" + std::to_wstring((info.state & TVIS_STATEIMAGEMASK) >> 12) + L"|" + text + L"\n";
+  }
+  return lines;
+}
+
+struct TDialogControls {
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectControls(HWND window, LPARAM context) {
+  reinterpret_cast<TDialogControls*>(context)->Found.push_back(window);
+  return TRUE;
+}
+
+// dialog-controls TITLE: the shown controls, "class|enabled|checked|text" a line, tree items
+// after their tree. dialog-click TITLE TEXT: a click on the shown, enabled button of that text.
+TResult RunDialogCommand(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) {
+    return Error(args[0] + L" needs a part of the dialog's title");
+  }
+  TDialogSearch search = {args[1]};
+  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.Found == nullptr) {
+    return Error(L"no dialog titled *" + args[1] + L"*");
+  }
+  TDialogControls controls;
+  EnumChildWindows(search.Found, CollectControls, reinterpret_cast<LPARAM>(&controls));
+  std::wstring lines;
+  for (HWND control : controls.Found) {
+    if (!IsWindowVisible(control)) {
+      continue;
+    }
+    wchar_t className[64] = L"";
+    GetClassNameW(control, className, 64);
+    const std::wstring text = ShownText(control);
+    if (args[0] == L"dialog-click") {
+      if (args.size() >= 3 && text == args[2] && _wcsicmp(className, L"Button") == 0 &&
+          IsWindowEnabled(control)) {
+        PostMessageW(control, BM_CLICK, 0, 0);
+        return {true, L"clicked"};
+      }
+      continue;
+    }
+    lines += std::wstring(className) + L"|" + (IsWindowEnabled(control) ? L"1" : L"0") + L"|" +
+             (Send(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0") + L"|" + text + L"\n";
+    if (_wcsicmp(className, WC_TREEVIEWW) == 0) {
+      lines += TreeItems(control);
+    }
+  }
+  if (args[0] == L"dialog-click") {
+    return Error(L"no enabled button " + (args.size() >= 3 ? args[2] : L""));
+  }
+  return {true, lines};
+}
+
 // Runs one subcommand against the running program.
 TResult RunCommand(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
@@ -515,6 +628,9 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
                       static_cast<INT_PTR>(std::wcstoll(args[1].c_str(), nullptr, 10))))
                       ? L"1"
                       : L"0"};
+  }
+  if (command == L"dialog-controls" || command == L"dialog-click") {
+    return RunDialogCommand(args);
   }
   if (command == L"windows") {
     // Shown windows only: a window counts once its creation has finished and it is shown.
@@ -751,6 +867,7 @@ constexpr wchar_t kUsage[] =
     L"  tray-exists [HANDLE] | tray-remove | message-box [close]\n"
     L"  clipboard-hold MS TEXT | clipboard-text | top-line CONTROL | wheel CONTROL NOTCHES\n"
     L"  click-at CONTROL X Y | key CONTROL VK | focus\n"
+    L"  dialog-controls TITLE | dialog-click TITLE BUTTON   (another program's dialog)\n"
     L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
     L"With --expect the read is repeated until it gives TEXT (exit 0) or the time runs out "
     L"(exit 1, last reading printed); default 10000 ms.";
