@@ -128,7 +128,7 @@ class Soak:
         """One random event of the run."""
         event = random.choices(
             ["connect", "disconnect", "refresh", "hide", "show", "resume", "dialer", "drop",
-             "server"], [4, 2, 2, 1, 1, 1, 3, 2, 2])[0]
+             "server"], [4, 2, 6, 1, 1, 1, 3, 2, 2])[0]
         if event == "connect":
             self.act("connect", "click", "bConnect")
         elif event == "disconnect":
@@ -193,6 +193,7 @@ class Soak:
                 time.sleep(random.uniform(1, 6))
             self.sample(started)
             self.check(program, record, pbk_text)
+            print(f"soak: account server requests {server.requests().count('--- request ')}")
         finally:
             record.running = False
             program.stop()
