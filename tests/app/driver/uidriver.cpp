@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -441,6 +443,181 @@ TResult ClipboardText() {
   return {true, text};
 }
 
+// The handles a process holds, from the system's handle table: Wine answers
+// GetProcessHandleCount for the calling process only.
+struct TSystemHandleEntry {
+  ULONG OwnerProcessId;
+  BYTE ObjectType;
+  BYTE Flags;
+  USHORT Value;
+  PVOID Object;
+  ULONG Access;
+};
+
+int ProcessHandleCount(DWORD processId) {
+  using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) {
+    return -1;
+  }
+  std::vector<BYTE> buffer(1 << 16);
+  for (;;) {
+    ULONG needed = 0;
+    const LONG status =
+        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kInfoLengthMismatch) {
+      buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+      continue;
+    }
+    if (status < 0) {
+      return -1;
+    }
+    ULONG count = 0;
+    std::memcpy(&count, buffer.data(), sizeof(count));
+    const auto* entries =
+        reinterpret_cast<const TSystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    int owned = 0;
+    for (ULONG i = 0; i < count; ++i) {
+      owned += entries[i].OwnerProcessId == processId ? 1 : 0;
+    }
+    return owned;
+  }
+}
+
+// What a long run watches for growth in the program's process: its handles and threads.
+TResult ProcessCounts(HWND main) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(main, &processId);
+  int threads = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+      threads += entry.th32OwnerProcessID == processId ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+  }
+  return {true, L"handles=" + std::to_wstring(ProcessHandleCount(processId)) + L" threads=" +
+                    std::to_wstring(threads)};
+}
+
+// Another program's dialog (an installer's wizard): the shown top-level dialog whose title
+// contains the given text.
+struct TDialogSearch {
+  std::wstring TitlePart;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TDialogSearch*>(context);
+  wchar_t className[64] = L"";
+  wchar_t title[256] = L"";
+  GetClassNameW(window, className, 64);
+  GetWindowTextW(window, title, 256);
+  if (IsWindowVisible(window) && std::wcscmp(className, L"#32770") == 0 &&
+      std::wcsstr(title, search->TitlePart.c_str()) != nullptr) {
+    search->Found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A control's text as a user reads it: without the "&" that marks its access key.
+std::wstring ShownText(HWND control) {
+  std::wstring text;
+  for (wchar_t c : ControlText(control)) {
+    if (c != L'&') {
+      text += c;
+    }
+  }
+  return text;
+}
+
+// The items of a tree view in another process, one "item|STATE|text" line each; STATE is the
+// item's state image (the check box of a components list).
+std::wstring TreeItems(HWND tree) {
+  std::wstring lines;
+  constexpr size_t kTextChars = 256;
+  const size_t textOffset = (sizeof(TVITEMW) + 15) & ~size_t{15};
+  TRemoteBuffer remote(tree, textOffset + kTextChars * sizeof(wchar_t));
+  if (!remote.Valid()) {
+    return lines;
+  }
+  for (auto item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+       item != nullptr; item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                reinterpret_cast<LPARAM>(item)))) {
+    TVITEMW info = {};
+    info.mask = TVIF_HANDLE | TVIF_STATE | TVIF_TEXT;
+    info.hItem = item;
+    info.stateMask = TVIS_STATEIMAGEMASK;
+    info.pszText = reinterpret_cast<wchar_t*>(remote.Address() + textOffset);
+    info.cchTextMax = kTextChars;
+    remote.Write(0, &info, sizeof(info));
+    Send(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.Address()));
+    remote.Read(0, &info, sizeof(info));
+    std::wstring text(kTextChars, L'\0');
+    remote.Read(textOffset, text.data(), kTextChars * sizeof(wchar_t));
+    text.resize(std::wcslen(text.c_str()));
+    lines +=
+        L"item|" + std::to_wstring((info.state & TVIS_STATEIMAGEMASK) >> 12) + L"|" + text + L"\n";
+  }
+  return lines;
+}
+
+struct TDialogControls {
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectControls(HWND window, LPARAM context) {
+  reinterpret_cast<TDialogControls*>(context)->Found.push_back(window);
+  return TRUE;
+}
+
+// dialog-controls TITLE: the shown controls, "class|enabled|checked|text" a line, tree items
+// after their tree. dialog-click TITLE TEXT: a click on the shown, enabled button of that text.
+TResult RunDialogCommand(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) {
+    return Error(args[0] + L" needs a part of the dialog's title");
+  }
+  TDialogSearch search = {args[1]};
+  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.Found == nullptr) {
+    return Error(L"no dialog titled *" + args[1] + L"*");
+  }
+  TDialogControls controls;
+  EnumChildWindows(search.Found, CollectControls, reinterpret_cast<LPARAM>(&controls));
+  std::wstring lines;
+  for (HWND control : controls.Found) {
+    if (!IsWindowVisible(control)) {
+      continue;
+    }
+    wchar_t className[64] = L"";
+    GetClassNameW(control, className, 64);
+    const std::wstring text = ShownText(control);
+    if (args[0] == L"dialog-click") {
+      if (args.size() >= 3 && text == args[2] && _wcsicmp(className, L"Button") == 0 &&
+          IsWindowEnabled(control)) {
+        PostMessageW(control, BM_CLICK, 0, 0);
+        return {true, L"clicked"};
+      }
+      continue;
+    }
+    lines += std::wstring(className) + L"|" + (IsWindowEnabled(control) ? L"1" : L"0") + L"|" +
+             (Send(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0") + L"|" + text + L"\n";
+    if (_wcsicmp(className, WC_TREEVIEWW) == 0) {
+      lines += TreeItems(control);
+    }
+  }
+  if (args[0] == L"dialog-click") {
+    return Error(L"no enabled button " + (args.size() >= 3 ? args[2] : L""));
+  }
+  return {true, lines};
+}
+
 // Runs one subcommand against the running program.
 TResult RunCommand(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
@@ -458,6 +635,9 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
                       ? L"1"
                       : L"0"};
   }
+  if (command == L"dialog-controls" || command == L"dialog-click") {
+    return RunDialogCommand(args);
+  }
   if (command == L"windows") {
     // Shown windows only: a window counts once its creation has finished and it is shown.
     int shown = 0;
@@ -472,6 +652,16 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   }
   if (command == L"foreground") {
     return {true, GetForegroundWindow() == main ? L"1" : L"0"};
+  }
+  if (command == L"responds") {
+    // The window thread answers a message within the driver's time-out.
+    DWORD_PTR ignored = 0;
+    const bool answered =
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) != 0;
+    return {true, answered ? L"1" : L"0"};
+  }
+  if (command == L"process-counts") {
+    return ProcessCounts(main);
   }
   if (command == L"window-visible") {
     return {true, IsWindowVisible(main) && !IsIconic(main) ? L"1" : L"0"};
@@ -675,7 +865,7 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
 
 constexpr wchar_t kUsage[] =
     L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
-    L"  windows | foreground | window-visible | hide | close\n"
+    L"  windows | foreground | window-visible | hide | close | responds | process-counts\n"
     L"  show-request [self] | screenshot FILE.bmp [CONTROL]\n"
     L"  text|enabled|visible|combo|checked|lines|hint|image CONTROL\n"
     L"  settext CONTROL TEXT | click CONTROL | select pc INDEX | choose LIST INDEX\n"
@@ -683,6 +873,7 @@ constexpr wchar_t kUsage[] =
     L"  tray-exists [HANDLE] | tray-remove | message-box [close]\n"
     L"  clipboard-hold MS TEXT | clipboard-text | top-line CONTROL | wheel CONTROL NOTCHES\n"
     L"  click-at CONTROL X Y | key CONTROL VK | focus\n"
+    L"  dialog-controls TITLE | dialog-click TITLE BUTTON   (another program's dialog)\n"
     L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
     L"With --expect the read is repeated until it gives TEXT (exit 0) or the time runs out "
     L"(exit 1, last reading printed); default 10000 ms.";
