@@ -264,11 +264,10 @@ class Bench:
         return dial, connected, resume
 
     def dials(self):
-        return [c for c in self.session.dialer_commands() if "Tarvolix " in c and
-                "/DISCONNECT" not in c.upper()]
+        return self.session.dialer_commands("dial")
 
     def listings(self):
-        return [c for c in self.session.dialer_commands() if "Tarvolix" not in c]
+        return self.session.dialer_commands("list")
 
     def read(self, *args):
         ok, output = self.session.drive(*args)

@@ -104,8 +104,7 @@ class Hardening(unittest.TestCase):
         self.fail(f"timed out waiting for {what}")
 
     def dials(self):
-        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
-                "/DISCONNECT" not in line.upper()]
+        return self.session.dialer_commands("dial")
 
     def dialer_arguments(self):
         log = self.session.dialer_dir / "arguments.log"

@@ -100,8 +100,7 @@ class OstradaEndToEnd(unittest.TestCase):
         self.fail("no account query reached the server")
 
     def dials(self):
-        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
-                "/DISCONNECT" not in line.upper()]
+        return self.session.dialer_commands("dial")
 
     # -- cases ------------------------------------------------------------------------------
 

@@ -20,6 +20,14 @@ WINE_ENV = {
 }
 
 
+def dialer_run_kind(command: str) -> str:
+    """What one run of the dialer did: "hangup", "dial" (the entry with login and password) or
+    "list" (the line check's listing, no entry named)."""
+    if "/DISCONNECT" in command.upper():
+        return "hangup"
+    return "dial" if "Tarvolix " in command else "list"
+
+
 def windows_path(path: Path) -> str:
     """The Z: drive of every Wine prefix maps the Unix root."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -123,9 +131,11 @@ class WineSession:
             (self.dialer_dir / "state.txt").write_bytes(
                 "".join(name + "\r\n" for name in connected).encode("utf-8"))
 
-    def dialer_commands(self) -> list:
+    def dialer_commands(self, kind=None) -> list:
+        """The dialer's command lines so far, or only those of one kind (see dialer_run_kind)."""
         log = self.dialer_dir / "commands.log"
-        return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+        lines = log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+        return lines if kind is None else [line for line in lines if dialer_run_kind(line) == kind]
 
     def write_registry(self, text: str):
         """Imports a .reg text (deletions with [-KEY] included) into the prefix."""

@@ -24,7 +24,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
-from session import AccountServer, Program, close_suite, config, open_suite  # noqa: E402
+from session import (AccountServer, Program, close_suite, config, dialer_run_kind,  # noqa: E402
+                     open_suite)
 
 NOTICE = "Найдена новая версия программы. Сейчас будет выполнено обновление."
 SAMPLE_EVERY_S = 15
@@ -79,9 +80,7 @@ class DialerRecord(threading.Thread):
         while self.running:
             lines = self.session.dialer_commands()
             for line in lines[seen:]:
-                kind = ("hangup" if "/DISCONNECT" in line.upper() else
-                        "dial" if "Tarvolix " in line else "list")
-                self.runs.append((kind, time.monotonic()))
+                self.runs.append((dialer_run_kind(line), time.monotonic()))
             seen = len(lines)
             time.sleep(0.3)
 

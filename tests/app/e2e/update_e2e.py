@@ -221,8 +221,7 @@ class SelfUpdate(unittest.TestCase):
         self.session.drive("message-box", "close")
 
     def dials(self):
-        return [line for line in self.session.dialer_commands() if "Tarvolix " in line and
-                "/DISCONNECT" not in line.upper()]
+        return self.session.dialer_commands("dial")
 
 
 if __name__ == "__main__":
