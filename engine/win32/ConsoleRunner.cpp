@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
+
 namespace velmora {
 namespace {
 
@@ -35,7 +37,6 @@ class TScopedHandle {
 // then went quiet never leaves the thread blocked in ReadFile.
 void DrainPipe(HANDLE readEnd, const TConsoleOutputProc& onChunk) {
   char raw[kChunkBytes + 1];
-  char ansi[kChunkBytes + 1];
   for (;;) {
     DWORD available = 0;
     if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || available == 0) {
@@ -46,8 +47,7 @@ void DrainPipe(HANDLE readEnd, const TConsoleOutputProc& onChunk) {
     if (!readOk)
       bytesRead = 0;
     raw[bytesRead] = '\0';
-    OemToCharA(raw, ansi);
-    onChunk(ansi);
+    onChunk(OemToAnsi(raw).c_str());
     if (!readOk || bytesRead < kChunkBytes)
       return;
   }

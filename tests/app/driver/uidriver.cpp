@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
 #include "ui/resource.h"
 
 namespace {
@@ -88,12 +89,7 @@ const TNamedId kIds[] = {
 #undef VELMORA_ID
 
 void Write(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  bytes += '\n';
+  std::string bytes = velmora::ToUtf8(text) + '\n';
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
             &written, nullptr);

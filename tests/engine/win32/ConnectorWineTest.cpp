@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BuildConfig.h"
+#include "base/win32/SystemCodePage.h"
 #include "engine/Phonebook.h"
 #include "engine/Rasphone.h"
 #include "engine/Ticks.h"
@@ -154,15 +155,6 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
-
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
@@ -269,13 +261,13 @@ class ConnectorWine : public ::testing::Test {
   // listing must be the quoted path and two blanks.
   std::vector<std::string> LoggedDialsAndHangUps() {
     const std::string log = ReadBytes(FFolder + L"commands.log");
-    const std::string listing = Utf8(Dialer() + L"  ");
+    const std::string listing = ToUtf8(Dialer() + L"  ");
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t end = log.find('\n'); end != std::string::npos; end = log.find('\n', start)) {
       const std::string line = log.substr(start, end - start);
       start = end + 1;
-      if (line.rfind(Utf8(Dialer()) + "  ", 0) == 0) {
+      if (line.rfind(ToUtf8(Dialer()) + "  ", 0) == 0) {
         EXPECT_EQ(line, listing);
         continue;
       }
@@ -318,9 +310,9 @@ TEST_F(ConnectorWine, FailedDialDialAndHangUpNotifyInOrderWithTheExactCommandLin
   EXPECT_EQ(GetRasphoneErrorCode(outputs[3]), 0);
 
   EXPECT_EQ(LoggedDialsAndHangUps(), (std::vector<std::string>{
-                                         Utf8(Dialer() + L" Tarvolix ivan wrong "),
-                                         Utf8(Dialer() + L" Tarvolix ivan secret "),
-                                         Utf8(Dialer() + L" Tarvolix /DISCONNECT "),
+                                         ToUtf8(Dialer() + L" Tarvolix ivan wrong "),
+                                         ToUtf8(Dialer() + L" Tarvolix ivan secret "),
+                                         ToUtf8(Dialer() + L" Tarvolix /DISCONNECT "),
                                      }));
 }
 

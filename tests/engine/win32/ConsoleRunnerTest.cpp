@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
 #include "tests/engine/win32/HandleCount.h"
 
 namespace velmora {
@@ -40,15 +41,6 @@ std::string Pattern(size_t count) {
   std::string bytes(count, '\0');
   for (size_t index = 0; index < count; ++index)
     bytes[index] = kAlphabet[index % 36];
-  return bytes;
-}
-
-std::string ToCodePage(UINT codePage, const std::wstring& text) {
-  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
   return bytes;
 }
 

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
 #include "engine/ConsoleRunner.h"
 
 namespace {
+
+using velmora::ToCodePage;
+using velmora::ToUtf8;
 
 const std::wstring kEntry = L"Tarvolix";
 
@@ -27,20 +31,11 @@ std::wstring QuotedDialer() {
   return L"\"" + windows + L"System32\\rasdial.exe\"";
 }
 
-std::string Convert(UINT codePage, const std::wstring& text) {
-  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
-
 std::string Lines(const std::vector<std::wstring>& lines, UINT codePage = CP_ACP) {
   std::wstring text;
   for (const std::wstring& line : lines)
     text += line + L"\r\n";
-  return Convert(codePage, text);
+  return ToCodePage(codePage, text);
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -137,7 +132,7 @@ class RasdialTest : public ::testing::Test {
 
   // The scenario, in English unless it says otherwise, reading the test's phonebook.
   void Scenario(const std::string& lines, bool english = true) {
-    std::string text = lines + "\nphonebook = " + Convert(CP_UTF8, FFolder) + "pb.pbk\n";
+    std::string text = lines + "\nphonebook = " + ToUtf8(FFolder) + "pb.pbk\n";
     if (english)
       text += "language = en\n";
     ASSERT_TRUE(WriteBytes(FFolder + L"scenario.txt", text));
@@ -304,7 +299,7 @@ TEST_F(RasdialTest, LogHoldsEveryCommandLineExactlyInUtf8) {
   std::string expected;
   for (const std::wstring& commandLine : commandLines) {
     RunToEnd(commandLine, FFolder + L"out.txt");
-    expected += Convert(CP_UTF8, commandLine) + "\n";
+    expected += ToUtf8(commandLine) + "\n";
   }
   EXPECT_EQ(ReadBytes(FFolder + L"commands.log"), expected);
 }
@@ -315,7 +310,7 @@ TEST_F(RasdialTest, ArgumentsAreReadByTheRuntimesRulesAndLogged) {
   Scenario("account = ivan secret");
   const std::wstring path = QuotedDialer().substr(1, QuotedDialer().size() - 2);
   std::string pathJson;
-  for (const char c : Convert(CP_UTF8, path))
+  for (const char c : ToUtf8(path))
     pathJson += c == '\\' ? std::string("\\\\") : std::string(1, c);
   EXPECT_EQ(Dialer(L"Tarvolix ivan \"pa ss\\\"w\" ").ExitCode, 691u);
   EXPECT_EQ(Dialer(L"Tarvolix \"\" \"a b\\\\\" ").ExitCode, 691u);
