@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/win32/Scoped.h"
 #include "base/win32/SystemCodePage.h"
 
 namespace velmora {
@@ -15,22 +16,6 @@ constexpr DWORD kPollMs = 100;
 constexpr DWORD kChunkBytes = 2400;
 // After TerminateProcess the child is gone within moments; its last bytes stay in the pipe.
 constexpr DWORD kTerminateWaitMs = 2000;
-
-// Closes a kernel handle when it goes out of scope, whichever way the scope is left.
-class TScopedHandle {
- public:
-  explicit TScopedHandle(HANDLE handle = nullptr) : FHandle(handle) {}
-  ~TScopedHandle() {
-    if (FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE)
-      CloseHandle(FHandle);
-  }
-  TScopedHandle(const TScopedHandle&) = delete;
-  TScopedHandle& operator=(const TScopedHandle&) = delete;
-  HANDLE Get() const { return FHandle; }
-
- private:
-  HANDLE FHandle;
-};
 
 // Reads what the pipe holds: full chunks as long as the reads come back full. Each read is
 // preceded by a look at the pipe, so a program that wrote an exact multiple of 2400 bytes and

@@ -1,16 +1,13 @@
 // TFileStream on a Win32 file handle opened for writing with no sharing at all.
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
 #include "net/Streams.h"
 
 namespace velmora {
 
 struct TFileStream::THandle {
-  HANDLE File = INVALID_HANDLE_VALUE;
-  ~THandle() {
-    if (File != INVALID_HANDLE_VALUE)
-      CloseHandle(File);
-  }
+  TScopedHandle File;
 };
 
 namespace {
@@ -33,23 +30,23 @@ std::wstring ErrorText(DWORD error) {
 }  // namespace
 
 TFileStream::TFileStream(const std::wstring& filename) : FHandle(std::make_unique<THandle>()) {
-  FHandle->File = CreateFileW(filename.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (FHandle->File == INVALID_HANDLE_VALUE)
+  FHandle->File.Reset(CreateFileW(filename.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FHandle->File.Valid())
     FError = ErrorText(GetLastError());
 }
 
 TFileStream::~TFileStream() = default;
 
 bool TFileStream::Open() const {
-  return FHandle->File != INVALID_HANDLE_VALUE;
+  return FHandle->File.Valid();
 }
 
 bool TFileStream::Write(const char* data, size_t size) {
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
     DWORD written = 0;
-    if (!WriteFile(FHandle->File, data, chunk, &written, nullptr) || written == 0)
+    if (!WriteFile(FHandle->File.Get(), data, chunk, &written, nullptr) || written == 0)
       return false;
     data += written;
     size -= written;
@@ -59,19 +56,19 @@ bool TFileStream::Write(const char* data, size_t size) {
 
 void TFileStream::Truncate() {
   SetPosition(0);
-  SetEndOfFile(FHandle->File);
+  SetEndOfFile(FHandle->File.Get());
 }
 
 int64_t TFileStream::Position() const {
   LARGE_INTEGER zero{}, position{};
-  SetFilePointerEx(FHandle->File, zero, &position, FILE_CURRENT);
+  SetFilePointerEx(FHandle->File.Get(), zero, &position, FILE_CURRENT);
   return position.QuadPart;
 }
 
 void TFileStream::SetPosition(int64_t position) {
   LARGE_INTEGER target{};
   target.QuadPart = position;
-  SetFilePointerEx(FHandle->File, target, nullptr, FILE_BEGIN);
+  SetFilePointerEx(FHandle->File.Get(), target, nullptr, FILE_BEGIN);
 }
 
 std::wstring FullFileName(const std::wstring& filename) {
