@@ -7,6 +7,7 @@
 #include "app/AdminCheck.h"
 #include "app/ParseFirstParam.h"
 #include "app/win32/RelaunchMarker.h"
+#include "base/win32/Scoped.h"
 
 namespace velmora::app {
 
@@ -103,15 +104,15 @@ class TWin32AdminPlatform final : public IAdminPlatform {
   }
 
   TTokenHandle DuplicateProcessToken() override {
-    HANDLE processToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken)) {
+    TScopedHandle processToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY,
+                          processToken.Receive())) {
       return nullptr;
     }
     HANDLE duplicate = nullptr;
-    if (!DuplicateToken(processToken, SecurityImpersonation, &duplicate)) {
+    if (!DuplicateToken(processToken.Get(), SecurityImpersonation, &duplicate)) {
       duplicate = nullptr;
     }
-    CloseHandle(processToken);
     return duplicate;
   }
 
@@ -123,12 +124,12 @@ class TWin32AdminPlatform final : public IAdminPlatform {
     const DWORD sidLength = GetLengthSid(sid);
     const DWORD descriptorSize = SECURITY_DESCRIPTOR_MIN_LENGTH;
     const DWORD blockSize = 3 * sidLength + 20 + descriptorSize;
-    HLOCAL block = LocalAlloc(LMEM_ZEROINIT, blockSize);
-    if (block == nullptr) {
+    const TLocalMemory<BYTE> block(static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, blockSize)));
+    if (!block) {
       return std::nullopt;
     }
-    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(block);
-    auto* acl = reinterpret_cast<PACL>(static_cast<BYTE*>(block) + descriptorSize);
+    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(block.Get());
+    auto* acl = reinterpret_cast<PACL>(block.Get() + descriptorSize);
     std::optional<TAccessCheckOutcome> outcome;
     if (InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         SetSecurityDescriptorOwner(descriptor, sid, FALSE) &&
@@ -146,7 +147,6 @@ class TWin32AdminPlatform final : public IAdminPlatform {
                       &privilegesLength, &granted, &status);
       outcome = TAccessCheckOutcome{succeeded != FALSE, status != FALSE, granted};
     }
-    LocalFree(block);
     return outcome;
   }
 
@@ -185,23 +185,22 @@ BOOL CheckMembership(HANDLE token, PSID sid, BOOL* isMember) {
 }
 
 bool EnableDebugPrivilege(bool enable, std::wstring* error) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  TScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token.Receive())) {
     return false;
   }
   TOKEN_PRIVILEGES privileges = {};
   if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-    CloseHandle(token);
     return false;
   }
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
   DWORD returnedLength = 0;
   // Success also when the token lacks the privilege and only "not all assigned" is noted.
-  const BOOL adjusted = AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges),
+  const BOOL adjusted = AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges),
                                               nullptr, &returnedLength);
   const DWORD failure = adjusted ? ERROR_SUCCESS : GetLastError();
-  CloseHandle(token);
   if (!adjusted && error != nullptr) {
     *error = SystemMessage(failure);
   }
@@ -223,10 +222,10 @@ void RunElevated() {
   info.lpParameters = command.Parameters.c_str();
   info.lpDirectory = command.Directory.empty() ? nullptr : command.Directory.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExW(&info) && info.hProcess) {
-    marker.WaitSeen(info.hProcess, kMarkerWaitMs);
-    CloseHandle(info.hProcess);
-  }
+  if (!ShellExecuteExW(&info))
+    return;
+  const TScopedHandle started(info.hProcess);
+  marker.WaitSeen(started.Get(), kMarkerWaitMs);
 }
 
 }  // namespace velmora::app
