@@ -8,6 +8,7 @@
 #include "app/ParseFirstParam.h"
 #include "app/win32/RelaunchMarker.h"
 #include "base/win32/Scoped.h"
+#include "base/win32/SystemError.h"
 
 namespace velmora::app {
 
@@ -155,19 +156,6 @@ class TWin32AdminPlatform final : public IAdminPlatform {
 
 TWin32AdminPlatform Platform;
 
-std::wstring SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length != 0 ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message.empty() ? L"System error " + std::to_wstring(code) : message;
-}
-
 }  // namespace
 
 BOOL IsAdministrator() {
@@ -202,7 +190,7 @@ bool EnableDebugPrivilege(bool enable, std::wstring* error) {
                                               nullptr, &returnedLength);
   const DWORD failure = adjusted ? ERROR_SUCCESS : GetLastError();
   if (!adjusted && error != nullptr) {
-    *error = SystemMessage(failure);
+    *error = SystemErrorText(failure);
   }
   return adjusted != FALSE;
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "base/win32/Scoped.h"
+#include "base/win32/SystemError.h"
 #include "net/Streams.h"
 
 namespace velmora {
@@ -10,30 +11,11 @@ struct TFileStream::THandle {
   TScopedHandle File;
 };
 
-namespace {
-
-std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result =
-      length ? std::wstring(text, length) : L"System error " + std::to_wstring(error);
-  if (text)
-    LocalFree(text);
-  while (!result.empty() &&
-         (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-    result.pop_back();
-  return result;
-}
-
-}  // namespace
-
 TFileStream::TFileStream(const std::wstring& filename) : FHandle(std::make_unique<THandle>()) {
   FHandle->File.Reset(CreateFileW(filename.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!FHandle->File.Valid())
-    FError = ErrorText(GetLastError());
+    FError = SystemErrorText(GetLastError());
 }
 
 TFileStream::~TFileStream() = default;
