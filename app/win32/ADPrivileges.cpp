@@ -8,6 +8,7 @@
 #include "app/ParseFirstParam.h"
 #include "app/win32/RelaunchMarker.h"
 #include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
 #include "base/win32/SystemError.h"
 
 namespace velmora::app {
@@ -17,36 +18,6 @@ namespace {
 // How long the first copy keeps its mark for the copy it started (which looks at once).
 constexpr DWORD kMarkerWaitMs = 60000;
 
-// A function looked up once: the address (nil when missing) is stored before the counter
-// is raised, so a reader that sees the counter also sees the address.
-struct TLazyExport {
-  volatile LONG Lookups = 0;
-  FARPROC Address = nullptr;
-};
-
-HMODULE Shell32Module = nullptr;
-HMODULE Advapi32Module = nullptr;
-TLazyExport IsUserAnAdminExport;
-TLazyExport SHTestTokenMembershipExport;
-TLazyExport CheckTokenMembershipExport;
-
-FARPROC Resolve(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
-  if (InterlockedCompareExchange(&entry.Lookups, 0, 0) == 0) {
-    if (module == nullptr) {
-      module = LoadLibraryW(library);
-    }
-    entry.Address = module != nullptr ? GetProcAddress(module, name) : nullptr;
-    InterlockedExchangeAdd(&entry.Lookups, 1);
-  }
-  return entry.Address;
-}
-
-template <typename TFunction>
-TFunction ResolveAs(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
-  return reinterpret_cast<TFunction>(
-      reinterpret_cast<void*>(Resolve(entry, module, library, name)));
-}
-
 using TIsUserAnAdmin = BOOL(WINAPI*)();
 using TSHTestTokenMembership = BOOL(WINAPI*)(HANDLE, ULONG);
 using TCheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
@@ -54,8 +25,7 @@ using TCheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
 class TWin32AdminPlatform final : public IAdminPlatform {
  public:
   std::optional<bool> IsUserAnAdmin() override {
-    auto function =
-        ResolveAs<TIsUserAnAdmin>(IsUserAnAdminExport, Shell32Module, L"SHELL32", "IsUserAnAdmin");
+    static const auto function = SystemFunction<TIsUserAnAdmin>(L"SHELL32", "IsUserAnAdmin");
     if (function == nullptr) {
       return std::nullopt;
     }
@@ -63,8 +33,8 @@ class TWin32AdminPlatform final : public IAdminPlatform {
   }
 
   std::optional<bool> SHTestTokenMembership(TTokenHandle token, std::uint32_t rid) override {
-    auto function = ResolveAs<TSHTestTokenMembership>(SHTestTokenMembershipExport, Shell32Module,
-                                                      L"SHELL32", "SHTestTokenMembership");
+    static const auto function =
+        SystemFunction<TSHTestTokenMembership>(L"SHELL32", "SHTestTokenMembership");
     if (function == nullptr) {
       return std::nullopt;
     }
@@ -73,8 +43,8 @@ class TWin32AdminPlatform final : public IAdminPlatform {
 
   std::optional<TMembershipCheck> CheckTokenMembership(TTokenHandle token,
                                                        TSidHandle sid) override {
-    auto function = ResolveAs<TCheckTokenMembership>(CheckTokenMembershipExport, Advapi32Module,
-                                                     L"ADVAPI32", "CheckTokenMembership");
+    static const auto function =
+        SystemFunction<TCheckTokenMembership>(L"ADVAPI32", "CheckTokenMembership");
     if (function == nullptr) {
       return std::nullopt;
     }

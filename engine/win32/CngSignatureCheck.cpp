@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
 #include "engine/SystemFolders.h"
 #include "engine/UpdateSignature.h"
 
@@ -34,7 +35,7 @@ struct TBcrypt {
 
 template <typename TFunction>
 bool Resolve(HMODULE dll, const char* name, TFunction& function) {
-  function = reinterpret_cast<TFunction>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  function = SystemFunction<TFunction>(dll, name);
   return function != nullptr;
 }
 

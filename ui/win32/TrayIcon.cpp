@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include "base/win32/SystemFunction.h"
+
 namespace velmora {
 namespace {
 
@@ -15,10 +17,8 @@ void CopyText(wchar_t (&target)[N], const std::wstring& text) {
 // window unless the window lets them through. Looked up at run time: older systems lack it.
 void AllowMessage(HWND window, UINT message) {
   using TChangeFilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  auto change = user32 ? reinterpret_cast<TChangeFilterEx>(reinterpret_cast<void*>(
-                             GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
-                       : nullptr;
+  static const auto change =
+      SystemFunction<TChangeFilterEx>(L"user32.dll", "ChangeWindowMessageFilterEx");
   if (change)
     change(window, message, MSGFLT_ALLOW, nullptr);
 }

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <utility>
 
+#include "base/win32/SystemFunction.h"
 #include "engine/AppTitle.h"
 #include "ui/ProviderInfo.h"
 #include "ui/SettingsText.h"
@@ -28,8 +29,7 @@ constexpr COLORREF kContactColour = RGB(0, 128, 0);
 
 UINT WindowDpi(HWND window) {
   using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpi = SystemFunction<TGetDpiForWindow>(L"user32.dll", "GetDpiForWindow");
   if (getDpi) {
     UINT dpi = getDpi(window);
     if (dpi)
@@ -43,8 +43,7 @@ UINT WindowDpi(HWND window) {
 RECT WindowRectForClient(int width, int height, UINT dpi) {
   RECT r{0, 0, width, height};
   using TAdjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static auto adjust = reinterpret_cast<TAdjust>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static const auto adjust = SystemFunction<TAdjust>(L"user32.dll", "AdjustWindowRectExForDpi");
   if (adjust)
     adjust(&r, kStyle, FALSE, kExStyle, dpi);
   else

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
 #include "base/win32/SystemCodePage.h"
 #include "ui/resource.h"
 
@@ -448,8 +449,8 @@ int ProcessHandleCount(DWORD processId) {
   using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
   constexpr ULONG kSystemHandleInformation = 16;
   constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static const auto query =
+      velmora::SystemFunction<TQuery>(L"ntdll.dll", "NtQuerySystemInformation");
   if (query == nullptr) {
     return -1;
   }
