@@ -41,6 +41,8 @@ bool CreateMainForms(HINSTANCE instance, int showCommand) {
 }
 
 bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv) {
+  // The program's one registration of the common controls, before the first of them is made.
+  // No style engine here: the manifest's Common Controls 6 give the system's themed look.
   INITCOMMONCONTROLSEX icc{
       sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
   InitCommonControlsEx(&icc);

@@ -26,8 +26,9 @@ struct TConnectorEnv;
 // A second start broadcasts it; the window shows itself unless wParam is its own handle.
 extern UINT ShowFormMsg;
 
-// Creates frmMain (FormCreate runs), then DataModuleX, and shows the window with showCommand.
-// The window's title is the application title. False when the window could not be created.
+// Registers the common controls, creates frmMain (FormCreate runs), then DataModuleX, and
+// shows the window with showCommand. The window's title is the application title. False when
+// the window could not be created.
 bool CreateMainForms(HINSTANCE instance, int showCommand);
 // The same with the connector built on the given services (tests); null means the platform's.
 bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv);
