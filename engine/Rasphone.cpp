@@ -4,8 +4,8 @@
 #include <limits>
 #include <mutex>
 
+#include "base/CodePage.h"
 #include "engine/ArgumentQuote.h"
-#include "engine/CodePage.h"
 
 namespace velmora {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "engine/AccountInfo.h"
-#include "engine/CodePage.h"
 #include "engine/Rasphone.h"
 #include "engine/Ticks.h"
 

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "net/AnsiText.h"
+#include "base/CodePage.h"
 #include "net/MessagePump.h"
 #include "net/SizeQuery.h"
 
@@ -18,7 +18,7 @@ constexpr const char* kBrowserAgent =
 }  // namespace
 
 EFCreateError::EFCreateError(const std::wstring& message)
-    : std::runtime_error(http::ToAnsi(message)), FMessage(message) {}
+    : std::runtime_error(WideToAnsi(message)), FMessage(message) {}
 
 void PrepareRequest(THTTPSend& HTTP) {
   HTTP.Document.clear();
@@ -45,7 +45,7 @@ void TSynDownload::SetReadTimeout(int ms) {
 std::wstring TSynDownload::URLToString(const std::wstring& URL) {
   TMemoryStream body;
   DoDownload(URL, body);
-  return http::FromAnsi(body.Data());
+  return AnsiBytesToWide(body.Data());
 }
 
 void TSynDownload::URLToStream(const std::wstring& URL, TStream& Stream) {
@@ -69,7 +69,7 @@ bool TSynDownload::PostURL(const std::wstring& URL) {
 
 bool TSynDownload::DoDownload(const std::wstring& URL, TStream& Target) {
   StartTransfer(URL);
-  bool completed = RunExchange(*FHTTP, "GET", http::ToAnsi(URL));
+  bool completed = RunExchange(*FHTTP, "GET", WideToAnsi(URL));
   if (completed) {
     std::string body = std::move(FHTTP->Document);
     FHTTP->Document = std::string();
@@ -81,7 +81,7 @@ bool TSynDownload::DoDownload(const std::wstring& URL, TStream& Target) {
 
 bool TSynDownload::DoPost(const std::wstring& URL) {
   StartTransfer(URL);
-  bool completed = RunExchange(*FHTTP, "POST", http::ToAnsi(URL));
+  bool completed = RunExchange(*FHTTP, "POST", WideToAnsi(URL));
   FinishTransfer();
   return completed;
 }
@@ -122,7 +122,7 @@ bool TSynDownload::RunExchange(THTTPSend& client, const std::string& method,
 
 bool TSynDownload::HeadQuery(THTTPSend& client, const std::wstring& URL) {
   client.Timeout = FReadTimeout;
-  return RunExchange(client, "HEAD", http::ToAnsi(URL));
+  return RunExchange(client, "HEAD", WideToAnsi(URL));
 }
 
 int64_t TSynDownload::GetSize2(const std::wstring& URL) {

@@ -5,9 +5,9 @@
 #include <new>
 #include <optional>
 
+#include "base/CodePage.h"
 #include "engine/FileReplace.h"
 #include "engine/PeImage.h"
-#include "net/AnsiText.h"
 #include "net/SizeQuery.h"
 
 namespace velmora {
@@ -94,7 +94,7 @@ TUpdateDownloadResult DownloadUpdate(TSynDownload& download, const std::wstring&
   } catch (const std::bad_alloc&) {
     result = Refused(LoadError(L"Out of memory", L"EOutOfMemory"));
   } catch (const std::exception& error) {
-    result = Refused(LoadError(http::FromAnsi(error.what()), L"Exception"));
+    result = Refused(LoadError(AnsiBytesToWide(error.what()), L"Exception"));
   }
   if (!result.Accepted)
     RemoveFile(target);

@@ -7,6 +7,9 @@
 #include "app/AdminCheck.h"
 #include "app/ParseFirstParam.h"
 #include "app/win32/RelaunchMarker.h"
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
+#include "base/win32/SystemError.h"
 
 namespace velmora::app {
 
@@ -15,36 +18,6 @@ namespace {
 // How long the first copy keeps its mark for the copy it started (which looks at once).
 constexpr DWORD kMarkerWaitMs = 60000;
 
-// A function looked up once: the address (nil when missing) is stored before the counter
-// is raised, so a reader that sees the counter also sees the address.
-struct TLazyExport {
-  volatile LONG Lookups = 0;
-  FARPROC Address = nullptr;
-};
-
-HMODULE Shell32Module = nullptr;
-HMODULE Advapi32Module = nullptr;
-TLazyExport IsUserAnAdminExport;
-TLazyExport SHTestTokenMembershipExport;
-TLazyExport CheckTokenMembershipExport;
-
-FARPROC Resolve(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
-  if (InterlockedCompareExchange(&entry.Lookups, 0, 0) == 0) {
-    if (module == nullptr) {
-      module = LoadLibraryW(library);
-    }
-    entry.Address = module != nullptr ? GetProcAddress(module, name) : nullptr;
-    InterlockedExchangeAdd(&entry.Lookups, 1);
-  }
-  return entry.Address;
-}
-
-template <typename TFunction>
-TFunction ResolveAs(TLazyExport& entry, HMODULE& module, const wchar_t* library, const char* name) {
-  return reinterpret_cast<TFunction>(
-      reinterpret_cast<void*>(Resolve(entry, module, library, name)));
-}
-
 using TIsUserAnAdmin = BOOL(WINAPI*)();
 using TSHTestTokenMembership = BOOL(WINAPI*)(HANDLE, ULONG);
 using TCheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
@@ -52,8 +25,7 @@ using TCheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
 class TWin32AdminPlatform final : public IAdminPlatform {
  public:
   std::optional<bool> IsUserAnAdmin() override {
-    auto function =
-        ResolveAs<TIsUserAnAdmin>(IsUserAnAdminExport, Shell32Module, L"SHELL32", "IsUserAnAdmin");
+    static const auto function = SystemFunction<TIsUserAnAdmin>(L"SHELL32", "IsUserAnAdmin");
     if (function == nullptr) {
       return std::nullopt;
     }
@@ -61,8 +33,8 @@ class TWin32AdminPlatform final : public IAdminPlatform {
   }
 
   std::optional<bool> SHTestTokenMembership(TTokenHandle token, std::uint32_t rid) override {
-    auto function = ResolveAs<TSHTestTokenMembership>(SHTestTokenMembershipExport, Shell32Module,
-                                                      L"SHELL32", "SHTestTokenMembership");
+    static const auto function =
+        SystemFunction<TSHTestTokenMembership>(L"SHELL32", "SHTestTokenMembership");
     if (function == nullptr) {
       return std::nullopt;
     }
@@ -71,8 +43,8 @@ class TWin32AdminPlatform final : public IAdminPlatform {
 
   std::optional<TMembershipCheck> CheckTokenMembership(TTokenHandle token,
                                                        TSidHandle sid) override {
-    auto function = ResolveAs<TCheckTokenMembership>(CheckTokenMembershipExport, Advapi32Module,
-                                                     L"ADVAPI32", "CheckTokenMembership");
+    static const auto function =
+        SystemFunction<TCheckTokenMembership>(L"ADVAPI32", "CheckTokenMembership");
     if (function == nullptr) {
       return std::nullopt;
     }
@@ -103,15 +75,15 @@ class TWin32AdminPlatform final : public IAdminPlatform {
   }
 
   TTokenHandle DuplicateProcessToken() override {
-    HANDLE processToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken)) {
+    TScopedHandle processToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY,
+                          processToken.Receive())) {
       return nullptr;
     }
     HANDLE duplicate = nullptr;
-    if (!DuplicateToken(processToken, SecurityImpersonation, &duplicate)) {
+    if (!DuplicateToken(processToken.Get(), SecurityImpersonation, &duplicate)) {
       duplicate = nullptr;
     }
-    CloseHandle(processToken);
     return duplicate;
   }
 
@@ -123,12 +95,12 @@ class TWin32AdminPlatform final : public IAdminPlatform {
     const DWORD sidLength = GetLengthSid(sid);
     const DWORD descriptorSize = SECURITY_DESCRIPTOR_MIN_LENGTH;
     const DWORD blockSize = 3 * sidLength + 20 + descriptorSize;
-    HLOCAL block = LocalAlloc(LMEM_ZEROINIT, blockSize);
-    if (block == nullptr) {
+    const TLocalMemory<BYTE> block(static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, blockSize)));
+    if (!block) {
       return std::nullopt;
     }
-    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(block);
-    auto* acl = reinterpret_cast<PACL>(static_cast<BYTE*>(block) + descriptorSize);
+    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(block.Get());
+    auto* acl = reinterpret_cast<PACL>(block.Get() + descriptorSize);
     std::optional<TAccessCheckOutcome> outcome;
     if (InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         SetSecurityDescriptorOwner(descriptor, sid, FALSE) &&
@@ -146,7 +118,6 @@ class TWin32AdminPlatform final : public IAdminPlatform {
                       &privilegesLength, &granted, &status);
       outcome = TAccessCheckOutcome{succeeded != FALSE, status != FALSE, granted};
     }
-    LocalFree(block);
     return outcome;
   }
 
@@ -154,19 +125,6 @@ class TWin32AdminPlatform final : public IAdminPlatform {
 };
 
 TWin32AdminPlatform Platform;
-
-std::wstring SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length != 0 ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message.empty() ? L"System error " + std::to_wstring(code) : message;
-}
 
 }  // namespace
 
@@ -185,25 +143,24 @@ BOOL CheckMembership(HANDLE token, PSID sid, BOOL* isMember) {
 }
 
 bool EnableDebugPrivilege(bool enable, std::wstring* error) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  TScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token.Receive())) {
     return false;
   }
   TOKEN_PRIVILEGES privileges = {};
   if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
-    CloseHandle(token);
     return false;
   }
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
   DWORD returnedLength = 0;
   // Success also when the token lacks the privilege and only "not all assigned" is noted.
-  const BOOL adjusted = AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges),
+  const BOOL adjusted = AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges),
                                               nullptr, &returnedLength);
   const DWORD failure = adjusted ? ERROR_SUCCESS : GetLastError();
-  CloseHandle(token);
   if (!adjusted && error != nullptr) {
-    *error = SystemMessage(failure);
+    *error = SystemErrorText(failure);
   }
   return adjusted != FALSE;
 }
@@ -223,10 +180,10 @@ void RunElevated() {
   info.lpParameters = command.Parameters.c_str();
   info.lpDirectory = command.Directory.empty() ? nullptr : command.Directory.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExW(&info) && info.hProcess) {
-    marker.WaitSeen(info.hProcess, kMarkerWaitMs);
-    CloseHandle(info.hProcess);
-  }
+  if (!ShellExecuteExW(&info))
+    return;
+  const TScopedHandle started(info.hProcess);
+  marker.WaitSeen(started.Get(), kMarkerWaitMs);
 }
 
 }  // namespace velmora::app

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/win32/Scoped.h"
 #include "engine/ExeVersion.h"
 
 namespace velmora {
@@ -29,20 +30,20 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 }  // namespace
 
 void RecordInstalledVersion() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
-      ERROR_SUCCESS)
+  TScopedKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    key.Receive()) != ERROR_SUCCESS)
     return;
   std::wstring exe = OwnModulePath();
   std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
-  std::wstring installed = WithoutTrailingSeparator(ReadText(key, L"InstallLocation"));
+  std::wstring installed = WithoutTrailingSeparator(ReadText(key.Get(), L"InstallLocation"));
   if (!installed.empty() &&
       CompareStringOrdinal(installed.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL) {
     std::wstring text = VersionText(ExeVersion());
-    RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExW(key.Get(), L"DisplayVersion", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
-  RegCloseKey(key);
 }
 
 }  // namespace velmora

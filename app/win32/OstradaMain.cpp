@@ -3,8 +3,6 @@
 // before anything they use goes away.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <string>
 
 #include "app/win32/ADPrivileges.h"
@@ -74,11 +72,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     instanceLock.Release();
     return 0;
   }
-
-  // No style engine here: the manifest's Common Controls 6 give the system's themed look.
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
-                                                         ICC_LINK_CLASS | ICC_TAB_CLASSES};
-  InitCommonControlsEx(&controls);
 
   const bool created = CreateMainForms(instance, showCommand);
   if (created) {

@@ -16,21 +16,20 @@ std::wstring MarkerName(DWORD processId) {
 }
 
 DWORD ParentProcessId() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE)
+  const TScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot)
     return 0;
   const DWORD self = GetCurrentProcessId();
   DWORD parent = 0;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more;
-       more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ProcessID == self) {
       parent = entry.th32ParentProcessID;
       break;
     }
   }
-  CloseHandle(snapshot);
   return parent;
 }
 
@@ -39,15 +38,10 @@ DWORD ParentProcessId() {
 TRelaunchMarker::TRelaunchMarker()
     : FEvent(CreateEventW(nullptr, TRUE, FALSE, MarkerName(GetCurrentProcessId()).c_str())) {}
 
-TRelaunchMarker::~TRelaunchMarker() {
-  if (FEvent)
-    CloseHandle(FEvent);
-}
-
 void TRelaunchMarker::WaitSeen(HANDLE startedProcess, DWORD ms) const {
   if (!FEvent || !startedProcess)
     return;
-  const HANDLE handles[] = {FEvent, startedProcess};
+  const HANDLE handles[] = {FEvent.Get(), startedProcess};
   WaitForMultipleObjects(2, handles, FALSE, ms);
 }
 
@@ -55,11 +49,10 @@ bool StartedByRelaunch() {
   const DWORD parent = ParentProcessId();
   if (parent == 0)
     return false;
-  const HANDLE marker = OpenEventW(EVENT_MODIFY_STATE, FALSE, MarkerName(parent).c_str());
+  const TScopedHandle marker(OpenEventW(EVENT_MODIFY_STATE, FALSE, MarkerName(parent).c_str()));
   if (!marker)
     return false;
-  SetEvent(marker);  // the first copy may end now
-  CloseHandle(marker);
+  SetEvent(marker.Get());  // the first copy may end now
   return true;
 }
 

@@ -5,21 +5,22 @@
 
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora::app {
 
 class TRelaunchMarker {
  public:
   TRelaunchMarker();  // the mark of this process
-  ~TRelaunchMarker();
   TRelaunchMarker(const TRelaunchMarker&) = delete;
   TRelaunchMarker& operator=(const TRelaunchMarker&) = delete;
 
   // Waits until the started copy has seen the mark, has ended, or ms have passed.
   void WaitSeen(HANDLE startedProcess, DWORD ms) const;
-  HANDLE Event() const { return FEvent; }
+  HANDLE Event() const { return FEvent.Get(); }
 
  private:
-  HANDLE FEvent = nullptr;
+  TScopedHandle FEvent;
 };
 
 // Whether the process that started this one left its mark; tells that process so.

@@ -4,7 +4,7 @@
 namespace velmora::app {
 
 TSingleInstance::TSingleInstance(const wchar_t* name) {
-  FMutex = CreateMutexW(nullptr, TRUE, name);
+  FMutex.Reset(CreateMutexW(nullptr, TRUE, name));
   FAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
@@ -13,12 +13,11 @@ TSingleInstance::~TSingleInstance() {
 }
 
 void TSingleInstance::Release() {
-  if (FMutex == nullptr) {
+  if (!FMutex) {
     return;
   }
-  ReleaseMutex(FMutex);
-  CloseHandle(FMutex);
-  FMutex = nullptr;
+  ReleaseMutex(FMutex.Get());
+  FMutex.Close();
 }
 
 }  // namespace velmora::app

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora::app {
 
 class TSingleInstance {
@@ -19,7 +21,7 @@ class TSingleInstance {
   void Release();
 
  private:
-  HANDLE FMutex = nullptr;
+  TScopedHandle FMutex;
   bool FAlreadyRunning = false;
 };
 

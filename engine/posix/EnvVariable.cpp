@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "engine/CodePage.h"
+#include "base/CodePage.h"
 
 namespace velmora {
 

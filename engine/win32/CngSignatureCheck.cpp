@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
 #include "engine/SystemFolders.h"
 #include "engine/UpdateSignature.h"
 
@@ -33,7 +35,7 @@ struct TBcrypt {
 
 template <typename TFunction>
 bool Resolve(HMODULE dll, const char* name, TFunction& function) {
-  function = reinterpret_cast<TFunction>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  function = SystemFunction<TFunction>(dll, name);
   return function != nullptr;
 }
 
@@ -58,58 +60,44 @@ const TBcrypt* Bcrypt() {
   return api ? &*api : nullptr;
 }
 
-class TAlgorithm {
- public:
-  explicit TAlgorithm(const wchar_t* id) {
-    if (!Ok(Bcrypt()->OpenAlgorithmProvider(&FHandle, id, nullptr, 0)))
-      FHandle = nullptr;
+// CNG's own handles, each given back with its own call; held only once Bcrypt() has loaded.
+struct TAlgorithmCloser : TNullIsNone<BCRYPT_ALG_HANDLE> {
+  static bool Close(BCRYPT_ALG_HANDLE handle) {
+    return Ok(Bcrypt()->CloseAlgorithmProvider(handle, 0));
   }
-  ~TAlgorithm() {
-    if (FHandle)
-      Bcrypt()->CloseAlgorithmProvider(FHandle, 0);
-  }
-  TAlgorithm(const TAlgorithm&) = delete;
-  TAlgorithm& operator=(const TAlgorithm&) = delete;
-  BCRYPT_ALG_HANDLE Get() const { return FHandle; }
-
- private:
-  BCRYPT_ALG_HANDLE FHandle = nullptr;
 };
-
-class TKey {
- public:
-  TKey() = default;
-  ~TKey() {
-    if (FHandle)
-      Bcrypt()->DestroyKey(FHandle);
-  }
-  TKey(const TKey&) = delete;
-  TKey& operator=(const TKey&) = delete;
-  BCRYPT_KEY_HANDLE* Out() { return &FHandle; }
-  BCRYPT_KEY_HANDLE Get() const { return FHandle; }
-
- private:
-  BCRYPT_KEY_HANDLE FHandle = nullptr;
+struct TKeyHandleCloser : TNullIsNone<BCRYPT_KEY_HANDLE> {
+  static bool Close(BCRYPT_KEY_HANDLE handle) { return Ok(Bcrypt()->DestroyKey(handle)); }
 };
+struct THashCloser : TNullIsNone<BCRYPT_HASH_HANDLE> {
+  static bool Close(BCRYPT_HASH_HANDLE handle) { return Ok(Bcrypt()->DestroyHash(handle)); }
+};
+using TAlgorithm = TScoped<TAlgorithmCloser>;
+
+// Empty when the system lacks the algorithm.
+TAlgorithm OpenAlgorithm(const wchar_t* id) {
+  BCRYPT_ALG_HANDLE handle = nullptr;
+  return TAlgorithm(Ok(Bcrypt()->OpenAlgorithmProvider(&handle, id, nullptr, 0)) ? handle
+                                                                                 : nullptr);
+}
 
 bool Sha256(std::string_view data, UCHAR (&digest)[32]) {
-  TAlgorithm sha(BCRYPT_SHA256_ALGORITHM);
-  if (!sha.Get())
+  const TAlgorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
+  if (!sha)
     return false;
   // BCryptHash takes a ULONG length: hash in pieces through a hash object.
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!Ok(Bcrypt()->CreateHash(sha.Get(), &hash, nullptr, 0, nullptr, 0, 0)))
+  TScoped<THashCloser> hash;
+  if (!Ok(Bcrypt()->CreateHash(sha.Get(), hash.Receive(), nullptr, 0, nullptr, 0, 0)))
     return false;
   bool ok = true;
   constexpr size_t kPiece = 1u << 20;
   for (size_t done = 0; ok && done < data.size(); done += kPiece) {
     std::string_view piece = data.substr(done, kPiece);
-    ok = Ok(Bcrypt()->HashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(piece.data())),
-                               static_cast<ULONG>(piece.size()), 0));
+    ok =
+        Ok(Bcrypt()->HashData(hash.Get(), reinterpret_cast<PUCHAR>(const_cast<char*>(piece.data())),
+                              static_cast<ULONG>(piece.size()), 0));
   }
-  ok = ok && Ok(Bcrypt()->FinishHash(hash, digest, sizeof(digest), 0));
-  Bcrypt()->DestroyHash(hash);
-  return ok;
+  return ok && Ok(Bcrypt()->FinishHash(hash.Get(), digest, sizeof(digest), 0));
 }
 
 class TCngSignatureCheck : public TUpdateSignatureCheck {
@@ -121,16 +109,16 @@ class TCngSignatureCheck : public TUpdateSignatureCheck {
     UCHAR digest[32];
     if (!signature || !Bcrypt() || !Sha256(data, digest))
       return false;
-    TAlgorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
-    if (!ecdsa.Get())
+    const TAlgorithm ecdsa = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+    if (!ecdsa)
       return false;
     std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + FKey.size());
     auto* header = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(blob.data());
     header->dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
     header->cbKey = 32;
     std::copy(FKey.begin(), FKey.end(), blob.begin() + sizeof(BCRYPT_ECCKEY_BLOB));
-    TKey key;
-    if (!Ok(Bcrypt()->ImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Out(),
+    TScoped<TKeyHandleCloser> key;
+    if (!Ok(Bcrypt()->ImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Receive(),
                                     blob.data(), static_cast<ULONG>(blob.size()), 0)))
       return false;
     return Ok(Bcrypt()->VerifySignature(key.Get(), nullptr, digest, sizeof(digest),

@@ -6,6 +6,9 @@
 
 #include <vector>
 
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemCodePage.h"
+
 namespace velmora {
 namespace {
 
@@ -14,28 +17,11 @@ constexpr DWORD kChunkBytes = 2400;
 // After TerminateProcess the child is gone within moments; its last bytes stay in the pipe.
 constexpr DWORD kTerminateWaitMs = 2000;
 
-// Closes a kernel handle when it goes out of scope, whichever way the scope is left.
-class TScopedHandle {
- public:
-  explicit TScopedHandle(HANDLE handle = nullptr) : FHandle(handle) {}
-  ~TScopedHandle() {
-    if (FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE)
-      CloseHandle(FHandle);
-  }
-  TScopedHandle(const TScopedHandle&) = delete;
-  TScopedHandle& operator=(const TScopedHandle&) = delete;
-  HANDLE Get() const { return FHandle; }
-
- private:
-  HANDLE FHandle;
-};
-
 // Reads what the pipe holds: full chunks as long as the reads come back full. Each read is
 // preceded by a look at the pipe, so a program that wrote an exact multiple of 2400 bytes and
 // then went quiet never leaves the thread blocked in ReadFile.
 void DrainPipe(HANDLE readEnd, const TConsoleOutputProc& onChunk) {
   char raw[kChunkBytes + 1];
-  char ansi[kChunkBytes + 1];
   for (;;) {
     DWORD available = 0;
     if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || available == 0) {
@@ -46,8 +32,7 @@ void DrainPipe(HANDLE readEnd, const TConsoleOutputProc& onChunk) {
     if (!readOk)
       bytesRead = 0;
     raw[bytesRead] = '\0';
-    OemToCharA(raw, ansi);
-    onChunk(ansi);
+    onChunk(OemToAnsi(raw).c_str());
     if (!readOk || bytesRead < kChunkBytes)
       return;
   }

@@ -5,21 +5,12 @@
 
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
+
 namespace velmora {
 namespace {
 
 TExeVersion gExeVersion;
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty())
-    return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                      nullptr, nullptr);
-  return out;
-}
 
 [[noreturn]] void ThrowNoVersion(const std::wstring& path) {
   std::wstring message = L"Can't get file version information for " + path;

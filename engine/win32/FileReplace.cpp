@@ -6,29 +6,10 @@
 
 #include <algorithm>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 namespace {
-
-class THandle {
- public:
-  explicit THandle(HANDLE handle) : FHandle(handle) {}
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  ~THandle() {
-    if (Valid())
-      CloseHandle(FHandle);
-  }
-  bool Valid() const { return FHandle != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return FHandle; }
-  bool Close() {
-    HANDLE handle = FHandle;
-    FHandle = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != FALSE;
-  }
-
- private:
-  HANDLE FHandle;
-};
 
 bool WriteAll(HANDLE file, const std::string& content) {
   size_t done = 0;
@@ -49,8 +30,8 @@ TReadResult ReadWholeFile(const std::wstring& path, std::string& content) {
   content.clear();
   // Readers may share; a writer, or a holder that allows no sharing, makes this fail, and
   // then nothing is replaced.
-  THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  TScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TReadResult::Missing
@@ -91,8 +72,8 @@ bool ReplaceFileAtomically(const std::wstring& path, const std::string& content)
     return false;
   }
   const std::wstring temp = path + L".tmp";
-  THandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  TScopedHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid())
     return false;
   bool written = WriteAll(file.Get(), content) && FlushFileBuffers(file.Get());

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 namespace {
 
@@ -19,20 +21,9 @@ constexpr DWORD kEchoTimeoutMs = 2000;
 // payload, and the 8 bytes the helper wants for an ICMP error message.
 constexpr DWORD kReplyBytes = sizeof(ICMP_ECHO_REPLY) + kPayloadBytes + 8;
 
-class TIcmpHandle {
- public:
-  TIcmpHandle() : FHandle(IcmpCreateFile()) {}
-  ~TIcmpHandle() {
-    if (IsOpen())
-      IcmpCloseHandle(FHandle);
-  }
-  TIcmpHandle(const TIcmpHandle&) = delete;
-  TIcmpHandle& operator=(const TIcmpHandle&) = delete;
-  bool IsOpen() const { return FHandle != INVALID_HANDLE_VALUE && FHandle != nullptr; }
-  HANDLE Get() const { return FHandle; }
-
- private:
-  HANDLE FHandle;
+// The ICMP helper's handle: a kernel handle that the helper closes.
+struct TIcmpCloser : THandleCloser {
+  static bool Close(HANDLE handle) { return IcmpCloseHandle(handle) != FALSE; }
 };
 
 // The socket interface for the life of one probe; cleaned up only when it started.
@@ -55,8 +46,8 @@ class TSocketsStartup {
 }  // namespace
 
 bool PingHost(const std::string& target) {
-  const TIcmpHandle echo;
-  if (!echo.IsOpen())
+  const TScoped<TIcmpCloser> echo(IcmpCreateFile());
+  if (!echo.Valid())
     return false;
   std::vector<unsigned char> reply(kReplyBytes);
   const TSocketsStartup sockets;

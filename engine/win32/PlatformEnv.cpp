@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "BuildConfig.h"
+#include "base/CodePage.h"
 #include "engine/AccountTransfer.h"
-#include "engine/CodePage.h"
 #include "engine/ConnectorEnv.h"
 #include "engine/ConsoleRunner.h"
 #include "engine/ExeVersion.h"

@@ -5,6 +5,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 
 std::wstring SystemFolder() {
@@ -23,12 +25,11 @@ std::wstring SystemFolder() {
 }
 
 std::wstring AllUsersDataFolder() {
-  PWSTR path = nullptr;
-  std::wstring folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DEFAULT, nullptr, &path)))
-    folder = path;
-  CoTaskMemFree(path);  // also after a failure, as the call asks
-  return folder;
+  // Freed also after a failure, as the call asks.
+  TCoTaskMemory<wchar_t> path;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DEFAULT, nullptr, path.Receive())))
+    return {};
+  return path.Get();
 }
 
 }  // namespace velmora

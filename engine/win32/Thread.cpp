@@ -3,6 +3,7 @@
 // dial and hang-up threads close their own.
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
 #include "engine/ThreadPlatform.h"
 
 namespace velmora {
@@ -17,13 +18,12 @@ namespace {
 
 class TWin32Thread : public TJoinable {
  public:
-  explicit TWin32Thread(HANDLE own) : FOwn(own) {}
-  ~TWin32Thread() override { CloseHandle(FOwn); }
-  bool Finished() override { return WaitForSingleObject(FOwn, 0) == WAIT_OBJECT_0; }
-  void Join() override { WaitForSingleObject(FOwn, INFINITE); }
+  explicit TWin32Thread(TScopedHandle own) : FOwn(std::move(own)) {}
+  bool Finished() override { return WaitForSingleObject(FOwn.Get(), 0) == WAIT_OBJECT_0; }
+  void Join() override { WaitForSingleObject(FOwn.Get(), INFINITE); }
 
  private:
-  HANDLE FOwn;
+  TScopedHandle FOwn;
 };
 
 DWORD WINAPI ThreadEntry(LPVOID parameter) {
@@ -36,22 +36,23 @@ DWORD WINAPI ThreadEntry(LPVOID parameter) {
 
 TStartedThread StartHeld(std::function<void()> body) {
   auto* parameter = new std::function<void()>(std::move(body));
-  HANDLE thread = CreateThread(nullptr, 0, ThreadEntry, parameter, CREATE_SUSPENDED, nullptr);
+  TScopedHandle thread(CreateThread(nullptr, 0, ThreadEntry, parameter, CREATE_SUSPENDED, nullptr));
   if (!thread) {
     delete parameter;
     return {};
   }
-  HANDLE own = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, SYNCHRONIZE, FALSE,
-                       0)) {
+  TScopedHandle own;
+  if (!DuplicateHandle(GetCurrentProcess(), thread.Get(), GetCurrentProcess(), own.Receive(),
+                       SYNCHRONIZE, FALSE, 0)) {
     // Without a handle to wait on the thread must not run at all; it has not run yet.
-    TerminateThread(thread, 0);
-    CloseHandle(thread);
+    TerminateThread(thread.Get(), 0);
     delete parameter;
     return {};
   }
-  return {reinterpret_cast<TThreadHandle>(thread), std::make_unique<TWin32Thread>(own),
-          [thread] { ResumeThread(thread); }};
+  // From here the handle is the caller's, to close with CloseThreadHandle.
+  HANDLE started = thread.Release();
+  return {reinterpret_cast<TThreadHandle>(started), std::make_unique<TWin32Thread>(std::move(own)),
+          [started] { ResumeThread(started); }};
 }
 
 }  // namespace threads

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "net/AnsiText.h"
+#include "base/CodePage.h"
 #include "net/Streams.h"
 
 namespace velmora {
@@ -27,7 +27,7 @@ namespace {
 constexpr size_t kWritePiece = 256 * 1024;
 
 std::wstring ErrorText(int error) {
-  return http::FromAnsi(std::strerror(error));
+  return AnsiBytesToWide(std::strerror(error));
 }
 
 }  // namespace

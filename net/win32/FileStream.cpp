@@ -1,55 +1,34 @@
 // TFileStream on a Win32 file handle opened for writing with no sharing at all.
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemError.h"
 #include "net/Streams.h"
 
 namespace velmora {
 
 struct TFileStream::THandle {
-  HANDLE File = INVALID_HANDLE_VALUE;
-  ~THandle() {
-    if (File != INVALID_HANDLE_VALUE)
-      CloseHandle(File);
-  }
+  TScopedHandle File;
 };
 
-namespace {
-
-std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result =
-      length ? std::wstring(text, length) : L"System error " + std::to_wstring(error);
-  if (text)
-    LocalFree(text);
-  while (!result.empty() &&
-         (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-    result.pop_back();
-  return result;
-}
-
-}  // namespace
-
 TFileStream::TFileStream(const std::wstring& filename) : FHandle(std::make_unique<THandle>()) {
-  FHandle->File = CreateFileW(filename.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (FHandle->File == INVALID_HANDLE_VALUE)
-    FError = ErrorText(GetLastError());
+  FHandle->File.Reset(CreateFileW(filename.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FHandle->File.Valid())
+    FError = SystemErrorText(GetLastError());
 }
 
 TFileStream::~TFileStream() = default;
 
 bool TFileStream::Open() const {
-  return FHandle->File != INVALID_HANDLE_VALUE;
+  return FHandle->File.Valid();
 }
 
 bool TFileStream::Write(const char* data, size_t size) {
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
     DWORD written = 0;
-    if (!WriteFile(FHandle->File, data, chunk, &written, nullptr) || written == 0)
+    if (!WriteFile(FHandle->File.Get(), data, chunk, &written, nullptr) || written == 0)
       return false;
     data += written;
     size -= written;
@@ -59,19 +38,19 @@ bool TFileStream::Write(const char* data, size_t size) {
 
 void TFileStream::Truncate() {
   SetPosition(0);
-  SetEndOfFile(FHandle->File);
+  SetEndOfFile(FHandle->File.Get());
 }
 
 int64_t TFileStream::Position() const {
   LARGE_INTEGER zero{}, position{};
-  SetFilePointerEx(FHandle->File, zero, &position, FILE_CURRENT);
+  SetFilePointerEx(FHandle->File.Get(), zero, &position, FILE_CURRENT);
   return position.QuadPart;
 }
 
 void TFileStream::SetPosition(int64_t position) {
   LARGE_INTEGER target{};
   target.QuadPart = position;
-  SetFilePointerEx(FHandle->File, target, nullptr, FILE_BEGIN);
+  SetFilePointerEx(FHandle->File.Get(), target, nullptr, FILE_BEGIN);
 }
 
 std::wstring FullFileName(const std::wstring& filename) {

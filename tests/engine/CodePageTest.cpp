@@ -1,6 +1,6 @@
 // ANSI code page conversions (Windows-1251 natively and in the Russian test prefix) and the
 // environment reader.
-#include "engine/CodePage.h"
+#include "base/CodePage.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/CodePage.h"
+#include "base/CodePage.h"
 #include "engine/Rasphone.h"
 #include "engine/Ticks.h"
 #include "tests/engine/fakes/FakeEnv.h"

@@ -16,6 +16,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32/Scoped.h"
 #endif
 
 namespace velmora {
@@ -176,11 +178,11 @@ TEST_F(PhonebookFile, HeldOrReadOnlyPhonebookIsKeptAndReported) {
     const fs::path phonebook = dir / "rasphone.pbk";
     const std::string old = kOthersBefore + "[Tarvolix]\r\nType=1\r\n";
     WriteBytes(phonebook, old);
-    HANDLE holder = INVALID_HANDLE_VALUE;
+    TScopedHandle holder;
     if (c.HolderShare != 0xFFFFFFFF) {
-      holder = CreateFileW(phonebook.c_str(), GENERIC_READ, c.HolderShare, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-      ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+      holder.Reset(CreateFileW(phonebook.c_str(), GENERIC_READ, c.HolderShare, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_NE(holder.Get(), INVALID_HANDLE_VALUE);
     }
     if (c.ReadOnly) {
       ASSERT_TRUE(SetFileAttributesW(phonebook.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -190,8 +192,7 @@ TEST_F(PhonebookFile, HeldOrReadOnlyPhonebookIsKeptAndReported) {
     EXPECT_FALSE(Write(phonebook));
     EXPECT_EQ(FMessages, 1);
 
-    if (holder != INVALID_HANDLE_VALUE)
-      CloseHandle(holder);
+    holder.Close();
     if (c.ReadOnly)
       SetFileAttributesW(phonebook.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(phonebook), old);

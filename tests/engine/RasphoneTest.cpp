@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/CodePage.h"
+#include "base/CodePage.h"
 
 namespace velmora {
 namespace {

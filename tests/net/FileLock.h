@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32/Scoped.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,8 +20,8 @@ class TFileLock {
  public:
   explicit TFileLock(const std::filesystem::path& file) {
 #ifdef _WIN32
-    FHandle = CreateFileW(file.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    FHandle.Reset(CreateFileW(file.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
 #else
     FFd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (FFd >= 0 && flock(FFd, LOCK_EX) != 0) {
@@ -28,25 +30,22 @@ class TFileLock {
     }
 #endif
   }
+#ifndef _WIN32
   ~TFileLock() {
-#ifdef _WIN32
-    if (Held())
-      CloseHandle(FHandle);
-#else
     if (Held())
       close(FFd);
-#endif
   }
+#endif
   TFileLock(const TFileLock&) = delete;
   TFileLock& operator=(const TFileLock&) = delete;
 
 #ifdef _WIN32
   bool Held() const {
-    return FHandle != INVALID_HANDLE_VALUE;
+    return FHandle.Valid();
   }
 
  private:
-  HANDLE FHandle;
+  TScopedHandle FHandle;
 #else
   bool Held() const {
     return FFd >= 0;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 namespace {
 
@@ -22,23 +24,17 @@ bool OpenWithRetry(HWND owner) {
 
 bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory)
+  TGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+  void* target = memory ? GlobalLock(memory.Get()) : nullptr;
+  if (!target)
     return false;
-  void* target = GlobalLock(memory);
-  if (!target) {
-    GlobalFree(memory);
-    return false;
-  }
   std::memcpy(target, text.c_str(), bytes);
-  GlobalUnlock(memory);
-  if (!OpenWithRetry(owner)) {
-    GlobalFree(memory);
+  GlobalUnlock(memory.Get());
+  if (!OpenWithRetry(owner))
     return false;
-  }
-  bool placed = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
-  if (!placed)
-    GlobalFree(memory);  // the clipboard owns it only once it is placed
+  const bool placed = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory.Get());
+  if (placed)
+    memory.Release();  // the clipboard owns it once it is placed
   CloseClipboard();
   return placed;
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 
 HWND TControlLayout::Create(HWND parent, const wchar_t* className, int id, TBounds bounds,
@@ -35,14 +37,12 @@ SIZE TControlLayout::CaptionSize(HWND control) const {
       break;
     text.erase(open, close - open + 1);
   }
-  HDC dc = GetDC(control);
-  HGDIOBJ old =
-      SelectObject(dc, FFont ? static_cast<HGDIOBJ>(FFont) : GetStockObject(DEFAULT_GUI_FONT));
+  const TWindowDC dc(control);
+  const TSelection font(dc.Get(),
+                        FFont ? static_cast<HGDIOBJ>(FFont) : GetStockObject(DEFAULT_GUI_FONT));
   RECT r{0, 0, 0, 0};
-  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r,
+  DrawTextW(dc.Get(), text.empty() ? L" " : text.c_str(), -1, &r,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
   return {r.right, r.bottom};
 }
 

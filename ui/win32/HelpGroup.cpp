@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/win32/Scoped.h"
 #include "ui/HelpPanels.h"
 #include "ui/HelpTexts.h"
 #include "ui/resource.h"
@@ -111,11 +112,9 @@ void DrawSign(HDC dc, int x, int y, int size, bool open) {
   else
     points[0] = {x + 2, y - 2}, points[1] = {x + 2, y + size},
     points[2] = {x + size / 2 + 3, y + size / 2 - 1};
-  HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(COLOR_BTNTEXT));
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  const TSelection brush(dc, GetSysColorBrush(COLOR_BTNTEXT));
+  const TSelection pen(dc, GetStockObject(NULL_PEN));
   Polygon(dc, points, 3);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
 }
 
 // A panel: its header (sign, caption, focus mark) over the page's background, drawn into a
@@ -123,11 +122,12 @@ void DrawSign(HDC dc, int x, int y, int size, bool open) {
 void PaintPanel(HWND panel, const TGroup& g, HDC target) {
   RECT client;
   GetClientRect(panel, &client);
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP buffer = CreateCompatibleBitmap(target, client.right, client.bottom);
-  HGDIOBJ oldBitmap = SelectObject(dc, buffer);
-  HGDIOBJ oldFont =
-      SelectObject(dc, g.Font ? static_cast<HGDIOBJ>(g.Font) : GetStockObject(DEFAULT_GUI_FONT));
+  const TMemoryDC memory(CreateCompatibleDC(target));
+  const TScopedBitmap buffer(CreateCompatibleBitmap(target, client.right, client.bottom));
+  const HDC dc = memory.Get();
+  const TSelection bufferSelected(dc, buffer.Get());
+  const TSelection fontSelected(
+      dc, g.Font ? static_cast<HGDIOBJ>(g.Font) : GetStockObject(DEFAULT_GUI_FONT));
   FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
   SetBkMode(dc, TRANSPARENT);
   int index = PanelIndex(panel);
@@ -149,10 +149,6 @@ void PaintPanel(HWND panel, const TGroup& g, HDC target) {
     DrawFocusRect(dc, &box);
   }
   BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldFont);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(buffer);
-  DeleteDC(dc);
 }
 
 LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 
 // The PNG resource id (RCDATA) as a 32-bit top-down DIB section with premultiplied alpha;
-// null when it is missing or cannot be decoded.
-HBITMAP LoadPngResource(HINSTANCE instance, int id);
+// empty when it is missing or cannot be decoded.
+TScopedBitmap LoadPngResource(HINSTANCE instance, int id);
 
 }  // namespace velmora

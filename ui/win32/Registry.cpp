@@ -5,35 +5,25 @@
 
 #include <vector>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 namespace {
 
 // Full access, as the settings have always asked for.
 constexpr REGSAM kAccess = KEY_ALL_ACCESS;
 
-// Closes a key when it goes.
-struct TScopedKey {
-  HKEY Key = nullptr;
-  TScopedKey() = default;
-  TScopedKey(const TScopedKey&) = delete;
-  TScopedKey& operator=(const TScopedKey&) = delete;
-  ~TScopedKey() {
-    if (Key)
-      RegCloseKey(Key);
-  }
-};
-
 class TRegistryKey final : public TSettingsKey {
  public:
-  explicit TRegistryKey(HKEY key) { FKey.Key = key; }
+  explicit TRegistryKey(HKEY key) : FKey(key) {}
 
   TStoredText ReadText(const std::wstring& section, const std::wstring& name) const override {
     TScopedKey sub;
-    if (RegOpenKeyExW(FKey.Key, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(FKey.Get(), section.c_str(), 0, kAccess, sub.Receive()) != ERROR_SUCCESS)
       return {};
     DWORD type = 0;
     DWORD size = 0;
-    LONG rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type, nullptr, &size);
+    LONG rc = RegQueryValueExW(sub.Get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (rc == ERROR_FILE_NOT_FOUND)
       return {};
     if (rc != ERROR_SUCCESS)
@@ -42,7 +32,7 @@ class TRegistryKey final : public TSettingsKey {
       return {TStoreStatus::WrongType, {}};
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
     DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    rc = RegQueryValueExW(sub.Key, name.c_str(), nullptr, &type,
+    rc = RegQueryValueExW(sub.Get(), name.c_str(), nullptr, &type,
                           reinterpret_cast<BYTE*>(buffer.data()), &bytes);
     if (rc != ERROR_SUCCESS)
       return {TStoreStatus::Failed, {}};
@@ -53,20 +43,20 @@ class TRegistryKey final : public TSettingsKey {
   TStoreStatus WriteText(const std::wstring& section, const std::wstring& name,
                          const std::wstring& value) override {
     TScopedKey sub;
-    if (RegCreateKeyExW(FKey.Key, section.c_str(), 0, nullptr, 0, kAccess, nullptr, &sub.Key,
+    if (RegCreateKeyExW(FKey.Get(), section.c_str(), 0, nullptr, 0, kAccess, nullptr, sub.Receive(),
                         nullptr) != ERROR_SUCCESS)
       return TStoreStatus::Failed;
     DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    LONG rc = RegSetValueExW(sub.Key, name.c_str(), 0, REG_SZ,
+    LONG rc = RegSetValueExW(sub.Get(), name.c_str(), 0, REG_SZ,
                              reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     return rc == ERROR_SUCCESS ? TStoreStatus::Ok : TStoreStatus::Failed;
   }
 
   TStoreStatus DeleteValue(const std::wstring& section, const std::wstring& name) override {
     TScopedKey sub;
-    if (RegOpenKeyExW(FKey.Key, section.c_str(), 0, kAccess, &sub.Key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(FKey.Get(), section.c_str(), 0, kAccess, sub.Receive()) != ERROR_SUCCESS)
       return TStoreStatus::Ok;
-    LONG rc = RegDeleteValueW(sub.Key, name.c_str());
+    LONG rc = RegDeleteValueW(sub.Get(), name.c_str());
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? TStoreStatus::Ok
                                                              : TStoreStatus::Failed;
   }

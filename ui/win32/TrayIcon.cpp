@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include "base/win32/SystemFunction.h"
+
 namespace velmora {
 namespace {
 
@@ -15,10 +17,8 @@ void CopyText(wchar_t (&target)[N], const std::wstring& text) {
 // window unless the window lets them through. Looked up at run time: older systems lack it.
 void AllowMessage(HWND window, UINT message) {
   using TChangeFilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  auto change = user32 ? reinterpret_cast<TChangeFilterEx>(reinterpret_cast<void*>(
-                             GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
-                       : nullptr;
+  static const auto change =
+      SystemFunction<TChangeFilterEx>(L"user32.dll", "ChangeWindowMessageFilterEx");
   if (change)
     change(window, message, MSGFLT_ALLOW, nullptr);
 }
@@ -38,8 +38,6 @@ TTrayIcon::TTrayIcon() : FTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated
 
 TTrayIcon::~TTrayIcon() {
   Remove();
-  if (FIcon)
-    DestroyIcon(FIcon);
 }
 
 void TTrayIcon::Create(HWND owner, UINT id, UINT callbackMessage, HICON icon,
@@ -47,9 +45,8 @@ void TTrayIcon::Create(HWND owner, UINT id, UINT callbackMessage, HICON icon,
   FOwner = owner;
   FId = id;
   FCallback = callbackMessage;
-  if (FIcon && FIcon != icon)
-    DestroyIcon(FIcon);
-  FIcon = icon;
+  if (FIcon.Get() != icon)
+    FIcon.Reset(icon);
   FTip = tip;
   if (FTaskbarCreated)
     AllowMessage(owner, FTaskbarCreated);
@@ -60,7 +57,7 @@ bool TTrayIcon::Add() {
     return true;
   NOTIFYICONDATAW data = IconData(FOwner, FId, NIF_MESSAGE | NIF_ICON | NIF_TIP);
   data.uCallbackMessage = FCallback;
-  data.hIcon = FIcon;
+  data.hIcon = FIcon.Get();
   CopyText(data.szTip, FTip);
   FAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
   return FAdded;
@@ -74,7 +71,7 @@ void TTrayIcon::Readd() {
   // keep it counted, so that it is removed at exit.
   NOTIFYICONDATAW data = IconData(FOwner, FId, NIF_MESSAGE | NIF_ICON | NIF_TIP);
   data.uCallbackMessage = FCallback;
-  data.hIcon = FIcon;
+  data.hIcon = FIcon.Get();
   CopyText(data.szTip, FTip);
   FAdded = Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }

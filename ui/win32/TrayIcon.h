@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora {
 
 class TTrayIcon {
@@ -33,7 +35,7 @@ class TTrayIcon {
   HWND FOwner = nullptr;
   UINT FId = 0;
   UINT FCallback = 0;
-  HICON FIcon = nullptr;
+  TScopedIcon FIcon;
   std::wstring FTip;
   UINT FTaskbarCreated = 0;
   bool FAdded = false;

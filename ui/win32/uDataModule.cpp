@@ -2,6 +2,7 @@
 #include "ui/win32/uDataModule.h"
 
 #include <initializer_list>
+#include <utility>
 
 #include "ui/resource.h"
 #include "ui/win32/ufrmMain.h"
@@ -17,18 +18,16 @@ namespace {
 constexpr wchar_t kClassName[] = L"TDataModuleX";
 
 // An image list of size x size pixels with the given icons, drawn from the icon resources.
-HIMAGELIST LoadImageList(HINSTANCE instance, int size, std::initializer_list<int> icons) {
-  HIMAGELIST list =
-      ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, static_cast<int>(icons.size()), 0);
+TScopedImageList LoadImageList(HINSTANCE instance, int size, std::initializer_list<int> icons) {
+  TScopedImageList list(
+      ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, static_cast<int>(icons.size()), 0));
   if (!list)
-    return nullptr;
+    return list;
   for (int id : icons) {
-    auto icon =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
-    if (icon) {
-      ImageList_AddIcon(list, icon);
-      DestroyIcon(icon);
-    }
+    const TScopedIcon icon(
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+    if (icon)
+      ImageList_AddIcon(list.Get(), icon.Get());
   }
   return list;
 }
@@ -52,9 +51,6 @@ TDataModuleX::~TDataModuleX() {
   tmrReconnect.SetEnabled(false);
   if (FHandle)
     DestroyWindow(FHandle);
-  if (pmTray)
-    DestroyMenu(pmTray);
-  FreeImages();
 }
 
 bool TDataModuleX::Create(UINT dpi) {
@@ -74,34 +70,24 @@ bool TDataModuleX::Create(UINT dpi) {
   tmrEnableRefresh.SetOwner(FHandle);
   tmrReconnect.SetOwner(FHandle);
 
-  pmTray = CreatePopupMenu();
-  AppendMenuW(pmTray, MF_STRING, IDM_miShowHide, L"Показать окно программы");
-  AppendMenuW(pmTray, MF_STRING, IDM_miCloseApp, L"Закрыть программу");
-  SetMenuDefaultItem(pmTray, IDM_miShowHide, FALSE);
+  pmTray.Reset(CreatePopupMenu());
+  AppendMenuW(pmTray.Get(), MF_STRING, IDM_miShowHide, L"Показать окно программы");
+  AppendMenuW(pmTray.Get(), MF_STRING, IDM_miCloseApp, L"Закрыть программу");
+  SetMenuDefaultItem(pmTray.Get(), IDM_miShowHide, FALSE);
 
   LoadImages(dpi);
   return true;
 }
 
-void TDataModuleX::FreeImages() {
-  for (HIMAGELIST* list : {&il32, &il16, &il16_2}) {
-    if (*list)
-      ImageList_Destroy(*list);
-    *list = nullptr;
-  }
-}
-
 void TDataModuleX::LoadImages(UINT dpi) {
-  HIMAGELIST old[] = {il32, il16, il16_2};
+  // The old lists go once the controls have the new ones.
+  const TScopedImageList old[] = {std::move(il32), std::move(il16), std::move(il16_2)};
   int size = MulDiv(16, static_cast<int>(dpi), 96);
   il32 = LoadImageList(FInstance, size, {IDI_IL32_GREY, IDI_IL32_GREEN, IDI_IL32_RED});
   il16 = LoadImageList(FInstance, size, {IDI_IL16_CLEAR});
   il16_2 = LoadImageList(FInstance, size, {IDI_IL16_2_REFRESH});
   if (frmMain)
     frmMain->ApplyImages();
-  for (HIMAGELIST list : old)
-    if (list)
-      ImageList_Destroy(list);
 }
 
 LRESULT CALLBACK TDataModuleX::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -136,8 +122,8 @@ void TDataModuleX::pmTrayPopup() {
     return;
   const wchar_t* caption =
       IsWindowVisible(frmMain->Handle()) ? L"Скрыть окно программы" : L"Показать окно программы";
-  ModifyMenuW(pmTray, IDM_miShowHide, MF_BYCOMMAND | MF_STRING, IDM_miShowHide, caption);
-  SetMenuDefaultItem(pmTray, IDM_miShowHide, FALSE);
+  ModifyMenuW(pmTray.Get(), IDM_miShowHide, MF_BYCOMMAND | MF_STRING, IDM_miShowHide, caption);
+  SetMenuDefaultItem(pmTray.Get(), IDM_miShowHide, FALSE);
 }
 
 void TDataModuleX::miShowHideClick() {

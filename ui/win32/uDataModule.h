@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "base/win32/Scoped.h"
 #include "ui/ConnectionLogic.h"
 
 namespace velmora {
@@ -46,16 +47,15 @@ class TDataModuleX {
   void miShowHideClick();
   void miCloseAppClick();
 
-  HIMAGELIST il32 = nullptr;    // bConnect: 0 grey, 1 green, 2 red
-  HIMAGELIST il16 = nullptr;    // the clear sign of the edits' buttons
-  HIMAGELIST il16_2 = nullptr;  // the circular arrows of bRefresh
-  HMENU pmTray = nullptr;
+  TScopedImageList il32;    // bConnect: 0 grey, 1 green, 2 red
+  TScopedImageList il16;    // the clear sign of the edits' buttons
+  TScopedImageList il16_2;  // the circular arrows of bRefresh
+  TScopedMenu pmTray;
   TTimer tmrEnableRefresh{1, 1000};  // runs from a click of bRefresh until it is enabled again
   TTimer tmrReconnect{2, kReconnectDelayMs};
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void FreeImages();
 
   HINSTANCE FInstance;
   HWND FHandle = nullptr;

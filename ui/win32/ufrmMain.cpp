@@ -41,6 +41,8 @@ bool CreateMainForms(HINSTANCE instance, int showCommand) {
 }
 
 bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv) {
+  // The program's one registration of the common controls, before the first of them is made.
+  // No style engine here: the manifest's Common Controls 6 give the system's themed look.
   INITCOMMONCONTROLSEX icc{
       sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
   InitCommonControlsEx(&icc);
@@ -91,18 +93,7 @@ bool IsMainFormDialogMessage(MSG& msg) {
 
 TfrmMain::TfrmMain(HINSTANCE instance) : FInstance(instance) {}
 
-TfrmMain::~TfrmMain() {
-  for (HIMAGELIST& list : FConnectImages)
-    if (list)
-      ImageList_Destroy(list);
-  for (HBITMAP logo : FLogos)
-    if (logo)
-      DeleteObject(logo);
-  if (FFont)
-    DeleteObject(FFont);
-  if (FLogFont)
-    DeleteObject(FLogFont);
-}
+TfrmMain::~TfrmMain() = default;
 
 LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
@@ -390,7 +381,7 @@ void TfrmMain::SetConnectImage(int image) {
   if (!FConnectImages[image])
     return;
   BUTTON_IMAGELIST list{};
-  list.himl = FConnectImages[image];
+  list.himl = FConnectImages[image].Get();
   list.margin.left = FLayout.Scale(10);
   list.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
   SendMessageW(bConnect, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
@@ -401,24 +392,21 @@ void TfrmMain::ApplyImages() {
   if (!DataModuleX)
     return;
   for (int i = 0; i < 3; ++i) {
-    if (FConnectImages[i])
-      ImageList_Destroy(FConnectImages[i]);
     int cx = 0, cy = 0;
-    ImageList_GetIconSize(DataModuleX->il32, &cx, &cy);
-    FConnectImages[i] = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 1, 0);
-    if (HICON icon = ImageList_GetIcon(DataModuleX->il32, i, ILD_NORMAL)) {
-      ImageList_AddIcon(FConnectImages[i], icon);
-      DestroyIcon(icon);
-    }
+    ImageList_GetIconSize(DataModuleX->il32.Get(), &cx, &cy);
+    FConnectImages[i].Reset(ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 1, 0));
+    const TScopedIcon icon(ImageList_GetIcon(DataModuleX->il32.Get(), i, ILD_NORMAL));
+    if (icon)
+      ImageList_AddIcon(FConnectImages[i].Get(), icon.Get());
   }
   SetConnectImage(FConnectImage);
   BUTTON_IMAGELIST refresh{};
-  refresh.himl = DataModuleX->il16_2;
+  refresh.himl = DataModuleX->il16_2.Get();
   refresh.uAlign = BUTTON_IMAGELIST_ALIGN_CENTER;
   SendMessageW(bRefresh, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&refresh));
   InvalidateRect(bRefresh, nullptr, TRUE);
-  SetRightButtonImage(ebLogin, DataModuleX->il16);
-  SetRightButtonImage(ebPassword, DataModuleX->il16);
+  SetRightButtonImage(ebLogin, DataModuleX->il16.Get());
+  SetRightButtonImage(ebPassword, DataModuleX->il16.Get());
 }
 
 void TfrmMain::SetValueLabel(HWND label, const std::wstring& text) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "base/win32/Scoped.h"
 #include "engine/uConnectorClass.h"
 #include "ui/StoredSettings.h"
 #include "ui/win32/ControlLayout.h"
@@ -25,8 +26,9 @@ struct TConnectorEnv;
 // A second start broadcasts it; the window shows itself unless wParam is its own handle.
 extern UINT ShowFormMsg;
 
-// Creates frmMain (FormCreate runs), then DataModuleX, and shows the window with showCommand.
-// The window's title is the application title. False when the window could not be created.
+// Registers the common controls, creates frmMain (FormCreate runs), then DataModuleX, and
+// shows the window with showCommand. The window's title is the application title. False when
+// the window could not be created.
 bool CreateMainForms(HINSTANCE instance, int showCommand);
 // The same with the connector built on the given services (tests); null means the platform's.
 bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* connectorEnv);
@@ -167,9 +169,9 @@ class TfrmMain {
   HWND FHandle = nullptr;
   TControlLayout FLayout;
   TTooltips FTooltips;
-  HFONT FFont = nullptr;              // Tahoma 8 at the window's DPI
-  HFONT FLogFont = nullptr;           // Lucida Console 8, Cyrillic
-  HIMAGELIST FConnectImages[3] = {};  // one-image lists for bConnect, taken from il32
+  TScopedFont FFont;                   // Tahoma 8 at the window's DPI
+  TScopedFont FLogFont;                // Lucida Console 8, Cyrillic
+  TScopedImageList FConnectImages[3];  // one-image lists for bConnect, taken from il32
   int FConnectImage = 0;
   std::wstring FDownloadLink;
   std::shared_ptr<TUpdateTask> FTask;  // the download task; kept after it ends
@@ -177,7 +179,7 @@ class TfrmMain {
   TTrayIcon FTray;
   HWND FFocus = nullptr;       // the control that had the focus when the window went inactive
   bool FTrayLeftDown = false;  // a left click on the icon began (not the second of a double)
-  HBITMAP FLogos[3] = {};      // the logo at 96, 144 and 192 DPI
+  TScopedBitmap FLogos[3];     // the logo at 96, 144 and 192 DPI
   TWriteFailureReports FWriteReports;
 };
 

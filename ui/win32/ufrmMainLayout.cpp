@@ -4,7 +4,9 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <utility>
 
+#include "base/win32/SystemFunction.h"
 #include "engine/AppTitle.h"
 #include "ui/ProviderInfo.h"
 #include "ui/SettingsText.h"
@@ -27,24 +29,21 @@ constexpr COLORREF kContactColour = RGB(0, 128, 0);
 
 UINT WindowDpi(HWND window) {
   using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpi = SystemFunction<TGetDpiForWindow>(L"user32.dll", "GetDpiForWindow");
   if (getDpi) {
     UINT dpi = getDpi(window);
     if (dpi)
       return dpi;
   }
-  HDC screen = GetDC(nullptr);
-  UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-  ReleaseDC(nullptr, screen);
+  const TWindowDC screen(nullptr);
+  const UINT dpi = static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
   return dpi ? dpi : 96;
 }
 
 RECT WindowRectForClient(int width, int height, UINT dpi) {
   RECT r{0, 0, width, height};
   using TAdjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static auto adjust = reinterpret_cast<TAdjust>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static const auto adjust = SystemFunction<TAdjust>(L"user32.dll", "AdjustWindowRectExForDpi");
   if (adjust)
     adjust(&r, kStyle, FALSE, kExStyle, dpi);
   else
@@ -52,10 +51,10 @@ RECT WindowRectForClient(int width, int height, UINT dpi) {
   return r;
 }
 
-HFONT MakeFont(const wchar_t* face, int points, UINT dpi, BYTE charset) {
-  return CreateFontW(-MulDiv(points, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                     FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, face);
+TScopedFont MakeFont(const wchar_t* face, int points, UINT dpi, BYTE charset) {
+  return TScopedFont(CreateFontW(
+      -MulDiv(points, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
 }
 
 void FillYesNo(HWND list, bool on) {
@@ -155,19 +154,16 @@ void TfrmMain::SnapToWorkArea(WINDOWPOS& position) const {
 }
 
 void TfrmMain::RebuildFonts() {
-  HFONT oldFont = FFont;
-  HFONT oldLogFont = FLogFont;
+  // The old fonts go once the controls have the new ones.
+  const TScopedFont oldFont = std::move(FFont);
+  const TScopedFont oldLogFont = std::move(FLogFont);
   FFont = MakeFont(L"Tahoma", 8, Dpi(), DEFAULT_CHARSET);
   FLogFont = MakeFont(L"Lucida Console", 8, Dpi(), RUSSIAN_CHARSET);
-  FLayout.SetFont(FFont);
+  FLayout.SetFont(FFont.Get());
   if (mInfo)
-    SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), TRUE);
+    SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont.Get()), TRUE);
   if (FTooltips.Handle())
-    SendMessageW(FTooltips.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
-  if (oldFont)
-    DeleteObject(oldFont);
-  if (oldLogFont)
-    DeleteObject(oldLogFont);
+    SendMessageW(FTooltips.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
 }
 
 void TfrmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
@@ -313,7 +309,7 @@ void TfrmMain::CreateLogPage() {
       0, 0, 0, 0, tsLog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_mInfo)), FInstance,
       nullptr);
   SendMessageW(mInfo, EM_SETLIMITTEXT, 0, 0);
-  SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), FALSE);
+  SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont.Get()), FALSE);
   FLayout.Add(mInfo, {0, 0, 340, 307}, /*takesFont=*/false);
   lbCopy =
       FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
@@ -391,10 +387,10 @@ void TfrmMain::DrawLogo(const DRAWITEMSTRUCT& item) {
   // The smallest drawing that is not smaller than the box, or the largest there is.
   HBITMAP logo = nullptr;
   BITMAP info{};
-  for (HBITMAP candidate : FLogos) {
+  for (const TScopedBitmap& candidate : FLogos) {
     if (!candidate)
       continue;
-    logo = candidate;
+    logo = candidate.Get();
     GetObjectW(logo, sizeof(info), &info);
     if (info.bmWidth >= boxWidth)
       break;
@@ -408,13 +404,11 @@ void TfrmMain::DrawLogo(const DRAWITEMSTRUCT& item) {
     height = boxHeight;
     width = MulDiv(info.bmWidth, boxHeight, info.bmHeight);
   }
-  HDC source = CreateCompatibleDC(item.hDC);
-  HGDIOBJ old = SelectObject(source, logo);
+  const TMemoryDC source(CreateCompatibleDC(item.hDC));
+  const TSelection selected(source.Get(), logo);
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(item.hDC, box.left, box.top, width, height, source, 0, 0, info.bmWidth, info.bmHeight,
-             blend);
-  SelectObject(source, old);
-  DeleteDC(source);
+  AlphaBlend(item.hDC, box.left, box.top, width, height, source.Get(), 0, 0, info.bmWidth,
+             info.bmHeight, blend);
 }
 
 }  // namespace velmora

@@ -102,8 +102,8 @@ void TfrmMain::OnTrayCallback(LPARAM lParam) {
       DataModuleX->pmTrayPopup();
       POINT at;
       GetCursorPos(&at);
-      TrackPopupMenuEx(DataModuleX->pmTray, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, FHandle,
-                       nullptr);
+      TrackPopupMenuEx(DataModuleX->pmTray.Get(), TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y,
+                       FHandle, nullptr);
       PostMessageW(FHandle, WM_NULL, 0, 0);
       break;
     }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "base/win32/SystemCodePage.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
 #include "engine/FileReplace.h"
@@ -44,20 +45,6 @@ std::wstring FolderOf(const std::wstring& path) {
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-// The script's text in the OEM code page; nullopt when a character of the name has no exact
-// form there (a replaced character would make the script rename the wrong file).
-std::optional<std::string> ToOem(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  BOOL replaced = FALSE;
-  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                      bytes.data(), size, nullptr, &replaced);
-  if (replaced)
-    return std::nullopt;
-  return bytes;
-}
-
 // Writes and starts the swap script; the error for the log, or empty once it runs.
 std::wstring ApplyUpdate(HWND window) {
   const std::wstring exe = OwnModulePath();
@@ -65,8 +52,10 @@ std::wstring ApplyUpdate(HWND window) {
   const std::wstring script = folder + kUpdateScriptName;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  std::optional<std::string> text =
-      ToOem(UpdateScriptText(exe.substr(folder.size()), processId, GetOEMCP()));
+  // The script in the OEM code page; a name with a character that has no exact form there
+  // would make the script rename the wrong file.
+  std::optional<std::string> text = ToCodePageExactly(
+      CP_OEMCP, UpdateScriptText(exe.substr(folder.size()), processId, GetOEMCP()));
   if (!text)
     return L"имя программы нельзя записать в кодировке командной строки";
   if (!ReplaceFileAtomically(script, *text))

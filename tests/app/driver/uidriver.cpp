@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemFunction.h"
+#include "base/win32/SystemCodePage.h"
 #include "ui/resource.h"
 
 namespace {
@@ -88,12 +91,7 @@ const TNamedId kIds[] = {
 #undef VELMORA_ID
 
 void Write(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  bytes += '\n';
+  std::string bytes = velmora::ToUtf8(text) + '\n';
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
             &written, nullptr);
@@ -190,18 +188,15 @@ class TRemoteBuffer {
   TRemoteBuffer(HWND window, size_t size) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    FProcess =
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (FProcess != nullptr) {
-      FAddress = VirtualAllocEx(FProcess, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    FProcess.Reset(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (FProcess) {
+      FAddress = VirtualAllocEx(FProcess.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
     }
   }
   ~TRemoteBuffer() {
     if (FAddress != nullptr) {
-      VirtualFreeEx(FProcess, FAddress, 0, MEM_RELEASE);
-    }
-    if (FProcess != nullptr) {
-      CloseHandle(FProcess);
+      VirtualFreeEx(FProcess.Get(), FAddress, 0, MEM_RELEASE);
     }
   }
   TRemoteBuffer(const TRemoteBuffer&) = delete;
@@ -210,14 +205,14 @@ class TRemoteBuffer {
   bool Valid() const { return FAddress != nullptr; }
   BYTE* Address() const { return static_cast<BYTE*>(FAddress); }
   bool Write(size_t offset, const void* data, size_t size) {
-    return WriteProcessMemory(FProcess, Address() + offset, data, size, nullptr) != FALSE;
+    return WriteProcessMemory(FProcess.Get(), Address() + offset, data, size, nullptr) != FALSE;
   }
   bool Read(size_t offset, void* data, size_t size) {
-    return ReadProcessMemory(FProcess, Address() + offset, data, size, nullptr) != FALSE;
+    return ReadProcessMemory(FProcess.Get(), Address() + offset, data, size, nullptr) != FALSE;
   }
 
  private:
-  HANDLE FProcess = nullptr;
+  velmora::TScopedHandle FProcess;
   void* FAddress = nullptr;
 };
 
@@ -287,8 +282,8 @@ TCapture CaptureScreen(const RECT& rect) {
   if (capture.Width <= 0 || capture.Height <= 0) {
     return capture;
   }
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  const velmora::TWindowDC screen(nullptr);
+  const velmora::TMemoryDC memory(CreateCompatibleDC(screen.Get()));
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = capture.Width;
@@ -297,18 +292,16 @@ TCapture CaptureScreen(const RECT& rect) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, capture.Width, capture.Height, screen, rect.left, rect.top, SRCCOPY);
+  const velmora::TScopedBitmap bitmap(
+      CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (bitmap) {
+    const velmora::TSelection selected(memory.Get(), bitmap.Get());
+    BitBlt(memory.Get(), 0, 0, capture.Width, capture.Height, screen.Get(), rect.left, rect.top,
+           SRCCOPY);
     GdiFlush();
     const BYTE* first = static_cast<const BYTE*>(bits);
     capture.Pixels.assign(first, first + static_cast<size_t>(capture.Width) * capture.Height * 4);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
   }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return capture;
 }
 
@@ -368,17 +361,15 @@ bool SaveBitmap(const std::wstring& path, const TCapture& capture) {
       target[x * 3 + 2] = source[x * 4 + 2];
     }
   }
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) {
+  const velmora::TScopedHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) {
     return false;
   }
   DWORD written = 0;
-  bool ok = WriteFile(out, &file, sizeof(file), &written, nullptr) &&
-            WriteFile(out, &header, sizeof(header), &written, nullptr) &&
-            WriteFile(out, data.data(), imageSize, &written, nullptr);
-  CloseHandle(out);
-  return ok;
+  return WriteFile(out.Get(), &file, sizeof(file), &written, nullptr) &&
+         WriteFile(out.Get(), &header, sizeof(header), &written, nullptr) &&
+         WriteFile(out.Get(), data.data(), imageSize, &written, nullptr);
 }
 
 struct TResult {
@@ -458,8 +449,8 @@ int ProcessHandleCount(DWORD processId) {
   using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
   constexpr ULONG kSystemHandleInformation = 16;
   constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static const auto query =
+      velmora::SystemFunction<TQuery>(L"ntdll.dll", "NtQuerySystemInformation");
   if (query == nullptr) {
     return -1;
   }
@@ -492,14 +483,14 @@ TResult ProcessCounts(HWND main) {
   DWORD processId = 0;
   GetWindowThreadProcessId(main, &processId);
   int threads = 0;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot != INVALID_HANDLE_VALUE) {
+  const velmora::TScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (snapshot) {
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
+         more = Thread32Next(snapshot.Get(), &entry)) {
       threads += entry.th32OwnerProcessID == processId ? 1 : 0;
     }
-    CloseHandle(snapshot);
   }
   return {true, L"handles=" + std::to_wstring(ProcessHandleCount(processId)) + L" threads=" +
                     std::to_wstring(threads)};

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "base/win32/Scoped.h"
+
 namespace velmora::app {
 namespace {
 
@@ -24,15 +26,16 @@ HANDLE StartProbe() {
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &process))
     return nullptr;
-  CloseHandle(process.hThread);
+  const TScopedHandle thread(process.hThread);
   return process.hProcess;
 }
 
+// Closes the process.
 DWORD ExitCodeOf(HANDLE process) {
+  const TScopedHandle owned(process);
   EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
   DWORD code = 99;
   GetExitCodeProcess(process, &code);
-  CloseHandle(process);
   return code;
 }
 

@@ -14,10 +14,14 @@
 #include <vector>
 
 #include "BuildConfig.h"
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemCodePage.h"
+#include "engine/EnvVariable.h"
 #include "engine/Phonebook.h"
 #include "engine/Rasphone.h"
 #include "engine/Ticks.h"
 #include "engine/uConnectorClass.h"
+#include "tests/engine/win32/WholeFiles.h"
 
 namespace velmora {
 namespace {
@@ -133,41 +137,19 @@ class TNotificationWindow {
   TNotes FNotes;
 };
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
-  return length < 1024 ? std::wstring(value, length) : std::wstring();
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
-std::string ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return std::string();
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  CloseHandle(file);
-  return bytes;
-}
-
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
+// A search of FindFirstFileW, ended with FindClose.
+struct TFindCloser : THandleCloser {
+  static bool Close(HANDLE search) { return FindClose(search) != FALSE; }
+};
 
 // Removes a folder with everything in it.
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  const TScoped<TFindCloser> search(FindFirstFileW((folder + L"*").c_str(), &found));
+  if (search) {
     do {
       const std::wstring name = found.cFileName;
       if (name == L"." || name == L"..")
@@ -177,8 +159,7 @@ void RemoveTree(const std::wstring& folder) {
       } else {
         DeleteFileW((folder + name).c_str());
       }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
   }
   RemoveDirectoryW(folder.c_str());
 }
@@ -230,17 +211,11 @@ class ConnectorWine : public ::testing::Test {
               L"-" + std::wstring(name.begin(), name.end()) + L"\\";
     CreateDirectoryW(FFolder.c_str(), nullptr);
     SetEnvironmentVariableW(L"VELMORA_RASDIAL_DIR", FFolder.c_str());
-    FSavedProfile = Environment(L"ALLUSERSPROFILE");
+    FSavedProfile = GetEnvVariable(L"ALLUSERSPROFILE");
     SetEnvironmentVariableW(L"ALLUSERSPROFILE", (FFolder + L"profile").c_str());
     ASSERT_TRUE(WriteRasphoneEntry(FormRasPhonebookPath(FFolder + L"profile"),
                                    [](const std::wstring&, const std::wstring&) {}));
-    HANDLE scenario = CreateFileW((FFolder + L"scenario.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(scenario, INVALID_HANDLE_VALUE);
-    const char kScenario[] = "account = ivan secret\n";
-    DWORD written = 0;
-    WriteFile(scenario, kScenario, sizeof(kScenario) - 1, &written, nullptr);
-    CloseHandle(scenario);
+    ASSERT_TRUE(WriteBytes(FFolder + L"scenario.txt", "account = ivan secret\n"));
 
     FConnector = std::make_unique<TConnector>();
     FConnector->SetFormHandle(FWindow.Handle());
@@ -269,13 +244,13 @@ class ConnectorWine : public ::testing::Test {
   // listing must be the quoted path and two blanks.
   std::vector<std::string> LoggedDialsAndHangUps() {
     const std::string log = ReadBytes(FFolder + L"commands.log");
-    const std::string listing = Utf8(Dialer() + L"  ");
+    const std::string listing = ToUtf8(Dialer() + L"  ");
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t end = log.find('\n'); end != std::string::npos; end = log.find('\n', start)) {
       const std::string line = log.substr(start, end - start);
       start = end + 1;
-      if (line.rfind(Utf8(Dialer()) + "  ", 0) == 0) {
+      if (line.rfind(ToUtf8(Dialer()) + "  ", 0) == 0) {
         EXPECT_EQ(line, listing);
         continue;
       }
@@ -318,9 +293,9 @@ TEST_F(ConnectorWine, FailedDialDialAndHangUpNotifyInOrderWithTheExactCommandLin
   EXPECT_EQ(GetRasphoneErrorCode(outputs[3]), 0);
 
   EXPECT_EQ(LoggedDialsAndHangUps(), (std::vector<std::string>{
-                                         Utf8(Dialer() + L" Tarvolix ivan wrong "),
-                                         Utf8(Dialer() + L" Tarvolix ivan secret "),
-                                         Utf8(Dialer() + L" Tarvolix /DISCONNECT "),
+                                         ToUtf8(Dialer() + L" Tarvolix ivan wrong "),
+                                         ToUtf8(Dialer() + L" Tarvolix ivan secret "),
+                                         ToUtf8(Dialer() + L" Tarvolix /DISCONNECT "),
                                      }));
 }
 

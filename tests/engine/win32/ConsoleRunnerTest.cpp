@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/Scoped.h"
+#include "base/win32/SystemCodePage.h"
 #include "tests/engine/win32/HandleCount.h"
 
 namespace velmora {
@@ -40,15 +42,6 @@ std::string Pattern(size_t count) {
   std::string bytes(count, '\0');
   for (size_t index = 0; index < count; ++index)
     bytes[index] = kAlphabet[index % 36];
-  return bytes;
-}
-
-std::string ToCodePage(UINT codePage, const std::wstring& text) {
-  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
   return bytes;
 }
 
@@ -81,12 +74,10 @@ TRun RunWriter(const std::wstring& ops, const std::wstring& params = L"",
 // The process console_writer named with "pid" has ended (or is gone altogether).
 bool ProcessEnded(const std::string& pidLine) {
   const DWORD pid = std::strtoul(pidLine.c_str(), nullptr, 10);
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (process == nullptr)
+  const TScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!process)
     return true;
-  const bool ended = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
-  CloseHandle(process);
-  return ended;
+  return WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
 }
 
 struct TChunkCase {

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "base/win32/SystemFunction.h"
+
 namespace velmora::testing {
 
 inline ULONG OpenHandleCount() {
@@ -29,8 +31,7 @@ inline ULONG OpenHandleCount() {
   if (GetProcessHandleCount(GetCurrentProcess(), &reported) && reported != 0)
     return reported;
 
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static const auto query = SystemFunction<TQuery>(L"ntdll.dll", "NtQuerySystemInformation");
   std::vector<char> buffer(1 << 16);
   ULONG needed = 0;
   LONG status = 0;

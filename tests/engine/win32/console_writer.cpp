@@ -11,6 +11,8 @@
 #include <cwchar>
 #include <string>
 
+#include "base/win32/SystemCodePage.h"
+
 namespace {
 
 size_t patternOffset = 0;
@@ -20,15 +22,6 @@ std::string PatternBytes(size_t count) {
   std::string bytes(count, '\0');
   for (char& byte : bytes)
     byte = kAlphabet[patternOffset++ % 36];
-  return bytes;
-}
-
-std::string ToOem(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
   return bytes;
 }
 
@@ -49,9 +42,9 @@ int wmain(int argc, wchar_t** argv) {
     } else if (op == L"stderr" && hasValue) {
       Write(STD_ERROR_HANDLE, PatternBytes(wcstoul(argv[++index], nullptr, 10)));
     } else if (op == L"oem" && hasValue) {
-      Write(STD_OUTPUT_HANDLE, ToOem(argv[++index]));
+      Write(STD_OUTPUT_HANDLE, velmora::ToCodePage(CP_OEMCP, argv[++index]));
     } else if (op == L"cmdline") {
-      Write(STD_OUTPUT_HANDLE, ToOem(GetCommandLineW()));
+      Write(STD_OUTPUT_HANDLE, velmora::ToCodePage(CP_OEMCP, GetCommandLineW()));
     } else if (op == L"pid") {
       Write(STD_OUTPUT_HANDLE, std::to_string(GetCurrentProcessId()) + "\n");
     } else if (op == L"sleep" && hasValue) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/CodePage.h"
 #include "engine/AccountInfo.h"
-#include "net/AnsiText.h"
 #include "net/HTTPRequest.h"
 
 using namespace velmora;
@@ -52,11 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t cut = input.find('\xFF');
   // The values as the program holds them: the 1251 bytes read as text (0xFF is "я" there, so
   // the cut byte itself never appears in them).
-  const std::wstring login = http::FromAnsi(input.substr(0, cut));
+  const std::wstring login = AnsiBytesToWide(input.substr(0, cut));
   const std::wstring password =
-      cut == std::string::npos ? std::wstring() : http::FromAnsi(input.substr(cut + 1));
+      cut == std::string::npos ? std::wstring() : AnsiBytesToWide(input.substr(cut + 1));
 
-  const std::string url = http::ToAnsi(AccountRequestUrl(L"127.0.0.1:18931", login, password, 6));
+  const std::string url = WideToAnsi(AccountRequestUrl(L"127.0.0.1:18931", login, password, 6));
   const http::TURL target = http::ParseURL(url);
   const std::string request =
       http::BuildRequest("GET", target, {"1.1", "Mozilla/5.0", 300, true, nullptr, 0});
@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (pairs.size() != 3 || pairs[0].rfind("user=", 0) != 0 || pairs[1].rfind("pass=", 0) != 0 ||
       pairs[2] != "ver=6")
     std::abort();
-  if (Decoded(pairs[0].substr(5)) != http::ToAnsi(login) ||
-      Decoded(pairs[1].substr(5)) != http::ToAnsi(password))
+  if (Decoded(pairs[0].substr(5)) != WideToAnsi(login) ||
+      Decoded(pairs[1].substr(5)) != WideToAnsi(password))
     std::abort();
   return 0;
 }

@@ -7,67 +7,36 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/SystemCodePage.h"
+#include "base/win32/Scoped.h"
 #include "engine/ConsoleRunner.h"
+#include "engine/EnvVariable.h"
+#include "tests/engine/win32/WholeFiles.h"
 
 namespace {
 
-const std::wstring kEntry = L"Tarvolix";
+using velmora::GetEnvVariable;
+using velmora::ToCodePage;
+using velmora::ToUtf8;
+using velmora::TScopedHandle;
+using velmora::testing::ReadBytes;
+using velmora::testing::WriteBytes;
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
-  return length < 1024 ? std::wstring(value, length) : std::wstring();
-}
+const std::wstring kEntry = L"Tarvolix";
 
 // The dialer path as the connector forms it, quoted as in its command lines.
 std::wstring QuotedDialer() {
-  std::wstring windows = Environment(L"WINDIR");
+  std::wstring windows = GetEnvVariable(L"WINDIR");
   if (!windows.empty() && windows.back() != L'\\')
     windows += L'\\';
   return L"\"" + windows + L"System32\\rasdial.exe\"";
-}
-
-std::string Convert(UINT codePage, const std::wstring& text) {
-  const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
 }
 
 std::string Lines(const std::vector<std::wstring>& lines, UINT codePage = CP_ACP) {
   std::wstring text;
   for (const std::wstring& line : lines)
     text += line + L"\r\n";
-  return Convert(codePage, text);
-}
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return std::string();
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-    bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
+  return ToCodePage(codePage, text);
 }
 
 struct TResult {
@@ -79,27 +48,27 @@ struct TResult {
 TResult RunToEnd(const std::wstring& commandLine, const std::wstring& outputPath) {
   TResult result;
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-  HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (output == INVALID_HANDLE_VALUE)
+  TScopedHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output)
     return result;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  startup.hStdOutput = output;
-  startup.hStdError = output;
+  startup.hStdOutput = output.Get();
+  startup.hStdError = output.Get();
   PROCESS_INFORMATION process{};
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
   if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                      &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &result.ExitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const TScopedHandle thread(process.hThread);
+    const TScopedHandle child(process.hProcess);
+    WaitForSingleObject(child.Get(), 60000);
+    GetExitCodeProcess(child.Get(), &result.ExitCode);
   }
-  CloseHandle(output);
+  output.Close();
   result.Output = ReadBytes(outputPath);
   return result;
 }
@@ -137,7 +106,7 @@ class RasdialTest : public ::testing::Test {
 
   // The scenario, in English unless it says otherwise, reading the test's phonebook.
   void Scenario(const std::string& lines, bool english = true) {
-    std::string text = lines + "\nphonebook = " + Convert(CP_UTF8, FFolder) + "pb.pbk\n";
+    std::string text = lines + "\nphonebook = " + ToUtf8(FFolder) + "pb.pbk\n";
     if (english)
       text += "language = en\n";
     ASSERT_TRUE(WriteBytes(FFolder + L"scenario.txt", text));
@@ -271,7 +240,7 @@ TEST_F(RasdialTest, HangUpEndsTheConnectionAndSaysSoWhenThereIsNone) {
 
 TEST_F(RasdialTest, DefaultPhonebookIsTheAllUsersOne) {
   ASSERT_TRUE(WriteBytes(FFolder + L"scenario.txt", "language = en\n"));
-  const std::wstring saved = Environment(L"ALLUSERSPROFILE");
+  const std::wstring saved = GetEnvVariable(L"ALLUSERSPROFILE");
   SetEnvironmentVariableW(L"ALLUSERSPROFILE", (FFolder + L"profile").c_str());
   std::wstring path = FFolder + L"profile";
   for (const wchar_t* level :
@@ -304,7 +273,7 @@ TEST_F(RasdialTest, LogHoldsEveryCommandLineExactlyInUtf8) {
   std::string expected;
   for (const std::wstring& commandLine : commandLines) {
     RunToEnd(commandLine, FFolder + L"out.txt");
-    expected += Convert(CP_UTF8, commandLine) + "\n";
+    expected += ToUtf8(commandLine) + "\n";
   }
   EXPECT_EQ(ReadBytes(FFolder + L"commands.log"), expected);
 }
@@ -315,7 +284,7 @@ TEST_F(RasdialTest, ArgumentsAreReadByTheRuntimesRulesAndLogged) {
   Scenario("account = ivan secret");
   const std::wstring path = QuotedDialer().substr(1, QuotedDialer().size() - 2);
   std::string pathJson;
-  for (const char c : Convert(CP_UTF8, path))
+  for (const char c : ToUtf8(path))
     pathJson += c == '\\' ? std::string("\\\\") : std::string(1, c);
   EXPECT_EQ(Dialer(L"Tarvolix ivan \"pa ss\\\"w\" ").ExitCode, 691u);
   EXPECT_EQ(Dialer(L"Tarvolix \"\" \"a b\\\\\" ").ExitCode, 691u);

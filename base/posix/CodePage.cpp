@@ -1,11 +1,11 @@
 // The ANSI code page off Windows: Windows-1251, the code page of the subscribers' systems.
-#include "net/AnsiText.h"
+#include "base/CodePage.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
-namespace velmora::http {
+namespace velmora {
 
 namespace {
 
@@ -34,7 +34,7 @@ char ToAnsiChar(wchar_t c) {
 
 }  // namespace
 
-std::string ToAnsi(std::wstring_view text) {
+std::string WideToAnsi(std::wstring_view text) {
   std::string bytes;
   bytes.reserve(text.size());
   for (wchar_t c : text)
@@ -42,7 +42,7 @@ std::string ToAnsi(std::wstring_view text) {
   return bytes;
 }
 
-std::wstring FromAnsi(std::string_view bytes) {
+std::wstring AnsiBytesToWide(std::string_view bytes) {
   std::wstring text;
   text.reserve(bytes.size());
   for (char b : bytes) {
@@ -52,4 +52,4 @@ std::wstring FromAnsi(std::string_view bytes) {
   return text;
 }
 
-}  // namespace velmora::http
+}  // namespace velmora
