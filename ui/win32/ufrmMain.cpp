@@ -288,7 +288,7 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   WriteRasphoneEntry(FRASFilename);
   LoadLoginData();
   LoadSettings();
-  FConnectOnStart = ListIsOn(cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
+  FConnectOnStart = SettingOn(IDC_cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
                     GetWindowTextLengthW(ebPassword) > 0;
 }
 
@@ -439,8 +439,8 @@ void TfrmMain::WMConnector(WPARAM code) {
     case cnLineChecked: {
       bool connected = Connector->PingStatus();
       TLineCheckDecision d =
-          DecideLineChecked(connected, ListIsOn(cbAutoReconnect), GetTickCount(), FConnectOnStart,
-                            ReconnectState, build::kReconnectPauseMs);
+          DecideLineChecked(connected, SettingOn(IDC_cbAutoReconnect), GetTickCount(),
+                            FConnectOnStart, ReconnectState, build::kReconnectPauseMs);
       EnableWindow(bDisconnect, d.View.DisconnectEnabled);
       EnableWindow(bConnect, d.View.ConnectEnabled);
       SetConnectCaption(d.View.Caption);
@@ -452,7 +452,7 @@ void TfrmMain::WMConnector(WPARAM code) {
     case cnAccountInfo: {
       Connector->UserInfoIfChanged(FUserInfoSeen, FUserInfo);  // copied only after a new answer
       const TUserInfo& info = FUserInfo;
-      if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
+      if (IsUpdateAnnounced(info[ufErrorCode], SettingOn(IDC_cbAutoUpdate))) {
         // One attempt a run: later announcements are ignored, everything else is handled.
         if (!FInUpdateProgress)
           EnterUpdate(info);

@@ -113,8 +113,6 @@ class TfrmMain {
   HWND cbSaveAuthData = nullptr, cbHidePassword = nullptr, bConnect = nullptr,
        bDisconnect = nullptr;
   HWND mInfo = nullptr, lbCopy = nullptr;
-  HWND lbAutoConnect = nullptr, cbAutoConnect = nullptr, lbAutoReconnect = nullptr;
-  HWND cbAutoReconnect = nullptr, lblAutoUpdate = nullptr, cbAutoUpdate = nullptr;
   HWND lbAutostart = nullptr, cbAutostart = nullptr, bApplySettings = nullptr;
   HWND catHelp = nullptr;
 
@@ -159,6 +157,8 @@ class TfrmMain {
   void SetValueLabel(HWND label, const std::wstring& text);
   void AppendLog(const std::wstring& text, bool trim = true);
   bool ListIsOn(HWND list) const;
+  // Whether a setting's yes/no list (a ListId of kSettingRows) says yes.
+  bool SettingOn(int listId) const;
 
   void AddTrayIcon();
   void RemoveTrayIcon();
