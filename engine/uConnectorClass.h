@@ -12,13 +12,13 @@
 
 #include "engine/ConnectorEnv.h"
 #include "engine/CriticalSection.h"
+#include "base/WindowMessages.h"
 #include "engine/StopSignal.h"
 #include "engine/Thread.h"
 
 namespace velmora {
 
-// The notification message and its codes (first message parameter; the second is 0).
-inline constexpr uint32_t WM_CONNECTOR = 0x0FFF;
+// The notification codes of WM_CONNECTOR (base/WindowMessages.h).
 enum TConnectorNotification : uint32_t {
   cnLineChecked = 16,
   cnAccountInfo = 32,

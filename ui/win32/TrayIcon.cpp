@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include "base/WindowMessages.h"
+
 namespace velmora {
 namespace {
 
@@ -34,7 +36,7 @@ NOTIFYICONDATAW IconData(HWND owner, UINT id, UINT flags) {
 
 }  // namespace
 
-TTrayIcon::TTrayIcon() : FTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")) {}
+TTrayIcon::TTrayIcon() : FTaskbarCreated(RegisterWindowMessageW(kTaskbarCreatedMessageName)) {}
 
 TTrayIcon::~TTrayIcon() {
   Remove();

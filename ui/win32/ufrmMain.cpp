@@ -24,11 +24,13 @@
 
 namespace velmora {
 
-UINT ShowFormMsg = RegisterWindowMessageW(L"brannock_show_form_msg");
+UINT ShowFormMsg = RegisterWindowMessageW(kShowFormMessageName);
 TfrmMain* frmMain = nullptr;
 std::unique_ptr<TConnector> Connector;
 
 namespace {
+
+static_assert(kAppMessageBase == WM_APP);
 
 constexpr uint32_t kAccountQueryDelayMs = 7000;
 // Which image bConnect shows, for tools that look at the window from outside: 1 + index.
