@@ -105,6 +105,11 @@ class TConnector {
   template <typename TBody>
   bool Guarded(TBody body) noexcept;
   void RecordFault(const char* what) noexcept;
+  // A dial's or hang-up's run: csDial held, the line watch held off and the output emptied
+  // while body runs; at the end, however it ends, the thread's handle closed, the next line
+  // check a second away and closingCode posted in the order the runs ran.
+  template <typename TBody>
+  void DialerRun(std::atomic<TThreadHandle>& thread, uint32_t closingCode, TBody body);
 
   TConnectorEnv FEnv;
   TStopSignal FStop;
