@@ -215,10 +215,8 @@ void TfrmMain::CreateControls() {
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(page.Caption);
     SendMessageW(pc, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
-    *page.Page =
-        CreateWindowExW(WS_EX_CONTROLPARENT, kTabSheetClassName, page.Caption,
-                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, FHandle,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(page.Id)), FInstance, nullptr);
+    *page.Page = TControlLayout::Make(FHandle, kTabSheetClassName, page.Id, page.Caption,
+                                      WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
   }
   PlacePages();
   CreateConnectPage();
@@ -308,14 +306,13 @@ void TfrmMain::CreateConnectPage() {
 }
 
 void TfrmMain::CreateLogPage() {
-  mInfo = CreateWindowExW(
-      WS_EX_CLIENTEDGE, L"EDIT", L"",
-      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-      0, 0, 0, 0, tsLog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_mInfo)), FInstance,
-      nullptr);
+  // The log keeps a font of its own (FLogFont), given again after a DPI change.
+  mInfo = FLayout.Create(
+      tsLog, L"EDIT", IDC_mInfo, {0, 0, 340, 307}, L"",
+      WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      WS_EX_CLIENTEDGE, TGrow::None, /*takesFont=*/false);
   SendMessageW(mInfo, EM_SETLIMITTEXT, 0, 0);
   SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont), FALSE);
-  FLayout.Add(mInfo, {0, 0, 340, 307}, /*takesFont=*/false);
   lbCopy =
       FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
                      L"<a>Скопировать лог в буфер</a>", WS_VISIBLE | WS_TABSTOP, 0, TGrow::Left);
