@@ -6,16 +6,27 @@
 #include <vector>
 
 #include "engine/AppTitle.h"
+#include "engine/DialEntry.h"
 #include "engine/FileReplace.h"
 
 namespace velmora {
 namespace {
 
+// The section's header line: "[" + the entry's name + "]".
+constexpr auto kSectionHeaderText = [] {
+  std::array<char, kEntryName.size() + 2> text{};
+  text.front() = '[';
+  for (size_t i = 0; i < kEntryName.size(); ++i)
+    text[i + 1] = kEntryName[i];
+  text.back() = ']';
+  return text;
+}();
+
 // A broadband PPPoE entry bound to the system's PPPoE miniport; the dialer dials it with only
 // a user name and a password. The identity values (Guid, DialParamsUID, the date words) are
 // the same on every computer.
 constexpr std::array<std::string_view, 125> kTemplateLines = {
-    "[Tarvolix]",
+    std::string_view(kSectionHeaderText.data(), kSectionHeaderText.size()),
     "Encoding=1",
     "PBVersion=4",
     "Type=5",
@@ -180,11 +191,11 @@ char AsciiLower(char c) {
 // dialer does, so "[tarvolix]" is the same entry.
 bool IsEntryHeader(std::string_view line, bool firstLine) {
   std::string_view body = LineBody(line, firstLine);
-  if (body.size() != kRasphoneEntryName.size() + 2 || body.front() != '[' || body.back() != ']') {
+  if (body.size() != kEntryName.size() + 2 || body.front() != '[' || body.back() != ']') {
     return false;
   }
-  for (size_t i = 0; i < kRasphoneEntryName.size(); ++i) {
-    if (AsciiLower(body[i + 1]) != AsciiLower(kRasphoneEntryName[i]))
+  for (size_t i = 0; i < kEntryName.size(); ++i) {
+    if (AsciiLower(body[i + 1]) != AsciiLower(kEntryName[i]))
       return false;
   }
   return true;

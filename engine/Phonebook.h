@@ -10,9 +10,6 @@
 
 namespace velmora {
 
-// The entry name that the dialer's command lines dial.
-inline constexpr std::string_view kRasphoneEntryName = "Tarvolix";
-
 // The entry's lines in order, without line ends (125 lines).
 std::span<const std::string_view> RasphoneTemplateLines();
 

@@ -39,12 +39,12 @@ bool RunKeepingLastChunk(IConsoleRunner& runner, const std::wstring& command,
 
 std::wstring DialCommandLine(const std::wstring& dialer, const std::wstring& login,
                              const std::wstring& password) {
-  return Quoted(dialer) + L" " + kEntryName + L" " + QuoteArgument(login) + L" " +
+  return Quoted(dialer) + L" " + kWideEntryName.data() + L" " + QuoteArgument(login) + L" " +
          QuoteArgument(password);
 }
 
 std::wstring HangUpCommandLine(const std::wstring& dialer) {
-  return Quoted(dialer) + L" " + kEntryName + L" /DISCONNECT";
+  return Quoted(dialer) + L" " + kWideEntryName.data() + L" /DISCONNECT";
 }
 
 std::wstring ListingCommandLine(const std::wstring& dialer) {
@@ -57,7 +57,7 @@ bool RunRasphone(IConsoleRunner& runner, const std::wstring& dialer, const std::
       RunKeepingLastChunk(runner, DialCommandLine(dialer, login, password), stop);
   output = LastConsoleOutput();
   const int32_t error = GetRasphoneErrorCode(output);
-  return delivered && !(error >= kFirstDialError && error <= kLastDialError);
+  return delivered && !IsDialError(error);
 }
 
 void EndRasphone(IConsoleRunner& runner, const std::wstring& dialer, std::wstring& output,

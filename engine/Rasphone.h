@@ -6,17 +6,13 @@
 #include <string>
 
 #include "engine/ConnectorEnv.h"
+#include "engine/DialEntry.h"
 #include "engine/StopSignal.h"
 
 namespace velmora {
 
-// The provider's dial-up entry, as the phonebook names it.
-inline constexpr wchar_t kEntryName[] = L"Tarvolix";
 // A listing chunk holding this names the provider's line as connected.
 inline constexpr wchar_t kListedEntryMark[] = L"Tarvo";
-// Error numbers of the dialer that mean the dial failed.
-inline constexpr int32_t kFirstDialError = 600;
-inline constexpr int32_t kLastDialError = 800;
 
 // Command lines as handed to the runner, which appends one more blank. The dialer's path is
 // always quoted; login and password only when the dialer would otherwise split or lose them
@@ -28,7 +24,7 @@ std::wstring ListingCommandLine(const std::wstring& dialer);
 
 // Dials the entry; output receives LastConsoleOutput after the run. Returns false when the
 // dialer delivered no output at all (it could not be started) or when its output carries an
-// error number from 600 to 800; true otherwise.
+// error number (IsDialError); true otherwise.
 bool RunRasphone(IConsoleRunner& runner, const std::wstring& dialer, const std::wstring& login,
                  const std::wstring& password, std::wstring& output,
                  const TStopSignal* stop = nullptr);

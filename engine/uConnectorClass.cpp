@@ -201,53 +201,51 @@ std::wstring TConnector::ConsoleOutput() const {
   return FBuffer;
 }
 
-uint32_t DialThreadProc(TConnector* self) {
+template <typename TBody>
+void TConnector::DialerRun(std::atomic<TThreadHandle>& thread, uint32_t closingCode, TBody body) {
   csDial.Enter();
-  TFinally closing([self] {
-    CloseThreadHandle(self->FThreadDial.exchange(0));
-    self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
+  TFinally closing([this, &thread, closingCode] {
+    CloseThreadHandle(thread.exchange(0));
+    FNextPingCheck.store(DeadlineAfter(FEnv.Clock->Ticks(), kAfterDialMs));
     std::lock_guard order(DialPostOrder);
     csDial.Leave();
-    self->Post(cnDialDone);
+    Post(closingCode);
   });
-  self->FNextPingCheck.store(kHoldOff);
-  self->FBuffer.clear();
-  {
-    std::lock_guard order(DialPostOrder);
-    self->Post(cnDialStarted);
-  }
-  std::wstring login;
-  std::wstring password;
-  {
-    TLock account(csAccount);
-    login = self->FLogin;
-    password = self->FPassword;
-  }
-  // A run that got csDial only because the connector is going away starts no dialer.
-  if (self->FStop.IsSet())
-    return 0;
-  if (!RunRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, login, password, self->FBuffer,
-                   &self->FStop)) {
-    self->Post(cnHangUp);
-  }
+  FNextPingCheck.store(kHoldOff);
+  FBuffer.clear();
+  body();
+}
+
+uint32_t DialThreadProc(TConnector* self) {
+  self->DialerRun(self->FThreadDial, cnDialDone, [self] {
+    {
+      std::lock_guard order(DialPostOrder);
+      self->Post(cnDialStarted);
+    }
+    std::wstring login;
+    std::wstring password;
+    {
+      TLock account(csAccount);
+      login = self->FLogin;
+      password = self->FPassword;
+    }
+    // A run that got csDial only because the connector is going away starts no dialer.
+    if (self->FStop.IsSet())
+      return;
+    if (!RunRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, login, password, self->FBuffer,
+                     &self->FStop)) {
+      self->Post(cnHangUp);
+    }
+  });
   return 0;
 }
 
 uint32_t BreakLineThreadProc(TConnector* self) {
-  csDial.Enter();
-  TFinally closing([self] {
-    CloseThreadHandle(self->FThreadBreakLine.exchange(0));
-    self->FNextPingCheck.store(DeadlineAfter(self->FEnv.Clock->Ticks(), kAfterDialMs));
-    std::lock_guard order(DialPostOrder);
-    csDial.Leave();
-    self->Post(cnHangUp);
+  self->DialerRun(self->FThreadBreakLine, cnHangUp, [self] {
+    // Destroying the connector never hangs up the line, not even a hang-up still waiting.
+    if (!self->FStop.IsSet())
+      EndRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, self->FBuffer, &self->FStop);
   });
-  self->FNextPingCheck.store(kHoldOff);
-  self->FBuffer.clear();
-  // Destroying the connector never hangs up the line, not even a hang-up still waiting.
-  if (self->FStop.IsSet())
-    return 0;
-  EndRasphone(*self->FEnv.Runner, self->FRASPhoneFilename, self->FBuffer, &self->FStop);
   return 0;
 }
 

@@ -12,13 +12,13 @@
 
 #include "engine/ConnectorEnv.h"
 #include "engine/CriticalSection.h"
+#include "base/WindowMessages.h"
 #include "engine/StopSignal.h"
 #include "engine/Thread.h"
 
 namespace velmora {
 
-// The notification message and its codes (first message parameter; the second is 0).
-inline constexpr uint32_t WM_CONNECTOR = 0x0FFF;
+// The notification codes of WM_CONNECTOR (base/WindowMessages.h).
 enum TConnectorNotification : uint32_t {
   cnLineChecked = 16,
   cnAccountInfo = 32,
@@ -105,6 +105,11 @@ class TConnector {
   template <typename TBody>
   bool Guarded(TBody body) noexcept;
   void RecordFault(const char* what) noexcept;
+  // A dial's or hang-up's run: csDial held, the line watch held off and the output emptied
+  // while body runs; at the end, however it ends, the thread's handle closed, the next line
+  // check a second away and closingCode posted in the order the runs ran.
+  template <typename TBody>
+  void DialerRun(std::atomic<TThreadHandle>& thread, uint32_t closingCode, TBody body);
 
   TConnectorEnv FEnv;
   TStopSignal FStop;

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cwctype>
 
+#include "engine/DialEntry.h"
+
 namespace velmora {
 
 const wchar_t* const kCaptionConnect = L"Подключить";
@@ -62,7 +64,7 @@ TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32
 
 TDialDoneDecision DecideDialDone(int errorCode) {
   TDialDoneDecision d;
-  if (errorCode >= 600 && errorCode <= 800) {
+  if (IsDialError(errorCode)) {
     d.Failed = true;
     d.EnableConnect = true;
     d.Caption = kCaptionConnect;

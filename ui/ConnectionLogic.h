@@ -69,7 +69,7 @@ inline void NoteDialByHand(TReconnectState& state) {
 }
 
 struct TDialDoneDecision {
-  bool Failed = false;         // the dialer reported an error number 600 to 800
+  bool Failed = false;         // the dialer reported an error number (IsDialError)
   bool EnableConnect = false;  // on failure only; bDisconnect is never touched
   const wchar_t* Caption = nullptr;
   int Image = kImageUnchanged;

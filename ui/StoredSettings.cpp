@@ -65,13 +65,9 @@ TSettingsValues LoadSettings(TSettingsStore& store, const std::wstring& exePath,
   if (!key)
     return values;
   values.SettingsRead = true;
-  auto read = [&](const wchar_t* name, bool fallback) {
-    return ParseStoredBoolean(ReadOrAbsent(*key, kSettingsKey, kSettingsSection, name, notes),
-                              fallback);
-  };
-  values.AutoConnect = read(L"AutoConnect", false);
-  values.AutoReconnect = read(L"AutoReconnect", false);
-  values.AutoUpdate = read(L"AutoUpdate", true);
+  for (const TSettingRow& row : kSettingRows)
+    values.*row.Loaded = ParseStoredBoolean(
+        ReadOrAbsent(*key, kSettingsKey, kSettingsSection, row.ValueName, notes), row.Default);
   return values;
 }
 
@@ -100,12 +96,10 @@ std::optional<std::wstring> SaveSettings(TSettingsStore& store, const std::wstri
   std::unique_ptr<TSettingsKey> key = store.OpenKey(kSettingsKey, /*create=*/true);
   if (!key)
     return std::nullopt;
-  const std::pair<const wchar_t*, bool> values[] = {{L"AutoConnect", choice.AutoConnect},
-                                                    {L"AutoReconnect", choice.AutoReconnect},
-                                                    {L"AutoUpdate", choice.AutoUpdate}};
-  for (const auto& [name, on] : values)
-    if (key->WriteText(kSettingsSection, name, StoredBooleanText(on)) != TStoreStatus::Ok)
-      return WriteFailure(kSettingsKey, kSettingsSection, name);
+  for (const TSettingRow& row : kSettingRows)
+    if (key->WriteText(kSettingsSection, row.ValueName, StoredBooleanText(choice.*row.Chosen)) !=
+        TStoreStatus::Ok)
+      return WriteFailure(kSettingsKey, kSettingsSection, row.ValueName);
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/SettingsStore.h"
+#include "ui/resource.h"
 
 namespace velmora {
 
@@ -17,10 +18,11 @@ struct TLoginData {
   bool Save = false;
 };
 
+// The three settings as loaded: each from its row of kSettingRows.
 struct TSettingsValues {
   std::optional<bool> Autostart;  // nothing when the Run key could not be opened
   bool SettingsRead = false;      // "Software" opened; the three lists are set only then
-  bool AutoConnect = false, AutoReconnect = false, AutoUpdate = true;
+  bool AutoConnect = false, AutoReconnect = false, AutoUpdate = false;
 };
 
 // A value that cannot be used (not text, or unreadable) reads as absent; each such value
@@ -37,10 +39,32 @@ std::optional<std::wstring> SaveLoginData(TSettingsStore& store, const std::wstr
                                           const std::wstring& password, bool save);
 
 struct TSettingsChoice {
-  bool Autostart = false, AutoConnect = false, AutoReconnect = false, AutoUpdate = true;
+  bool Autostart = false, AutoConnect = false, AutoReconnect = false, AutoUpdate = false;
 };
 std::optional<std::wstring> SaveSettings(TSettingsStore& store, const std::wstring& exePath,
                                          const TSettingsChoice& choice);
+
+// The three settings, one row each in the settings page's order: the page's label and yes/no
+// list (ui/resource.h), the value under "HKEY_CURRENT_USER\Software\velmora", the value that
+// holds while none is stored, and the fields it fills. The rows make the page's controls and
+// drive the load and the save.
+struct TSettingRow {
+  int LabelId;
+  const wchar_t* Label;
+  int ListId;
+  const wchar_t* ValueName;
+  bool Default;
+  bool TSettingsValues::*Loaded;
+  bool TSettingsChoice::*Chosen;
+};
+inline constexpr TSettingRow kSettingRows[] = {
+    {IDC_lbAutoConnect, L"Автоподключение после запуска", IDC_cbAutoConnect, L"AutoConnect", false,
+     &TSettingsValues::AutoConnect, &TSettingsChoice::AutoConnect},
+    {IDC_lbAutoReconnect, L"Переподключаться при потере соединения", IDC_cbAutoReconnect,
+     L"AutoReconnect", false, &TSettingsValues::AutoReconnect, &TSettingsChoice::AutoReconnect},
+    {IDC_lblAutoUpdate, L"Автоматически обновлять программу", IDC_cbAutoUpdate, L"AutoUpdate", true,
+     &TSettingsValues::AutoUpdate, &TSettingsChoice::AutoUpdate},
+};
 
 // Which failing writes reach the subscriber: every failure of an action of its own (the tick,
 // "Сохранить"), but of the writes that follow the keystrokes only the first of a row, so the

@@ -8,14 +8,20 @@
 namespace velmora {
 
 HWND TControlLayout::Create(HWND parent, const wchar_t* className, int id, TBounds bounds,
-                            const wchar_t* caption, DWORD style, DWORD exStyle, TGrow grow) {
-  HWND control = CreateWindowExW(
-      exStyle, className, caption, WS_CHILD | style, 0, 0, 0, 0, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+                            const wchar_t* caption, DWORD style, DWORD exStyle, TGrow grow,
+                            bool takesFont) {
+  HWND control = Make(parent, className, id, caption, style, exStyle);
   if (control)
-    Add(control, bounds, true, grow);
+    Add(control, bounds, takesFont, grow);
   return control;
+}
+
+HWND TControlLayout::Make(HWND parent, const wchar_t* className, int id, const wchar_t* caption,
+                          DWORD style, DWORD exStyle) {
+  return CreateWindowExW(exStyle, className, caption, WS_CHILD | style, 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                         nullptr);
 }
 
 void TControlLayout::Add(HWND control, TBounds bounds, bool takesFont, TGrow grow) {

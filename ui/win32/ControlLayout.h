@@ -28,14 +28,19 @@ class TControlLayout {
   // The font every control gets (at creation and after Rescale); not owned.
   void SetFont(HFONT font) { FFont = font; }
 
+  // Makes a child control (WS_CHILD added) and places it; Rescale moves it again. A control
+  // with a font of its own (takesFont false) is not given the layout's.
   HWND Create(HWND parent, const wchar_t* className, int id, TBounds bounds, const wchar_t* caption,
-              DWORD style, DWORD exStyle = 0, TGrow grow = TGrow::None);
-  // Remembers a control made elsewhere so Rescale moves it too.
-  void Add(HWND control, TBounds bounds, bool takesFont = true, TGrow grow = TGrow::None);
+              DWORD style, DWORD exStyle = 0, TGrow grow = TGrow::None, bool takesFont = true);
+  // Makes a child control that is placed by a rule of its own (the pages fill the page
+  // control's display area): neither placed nor given the font here.
+  static HWND Make(HWND parent, const wchar_t* className, int id, const wchar_t* caption,
+                   DWORD style, DWORD exStyle = 0);
   // Moves and resizes every control for the current DPI and gives it the current font.
   void Rescale();
 
  private:
+  void Add(HWND control, TBounds bounds, bool takesFont, TGrow grow);
   struct TEntry {
     HWND Control;
     TBounds Bounds;

@@ -24,12 +24,6 @@ constexpr struct {
                            {IDC_ct769, IDC_lb769}, {IDC_ct680676, IDC_lb680676},
                            {IDC_ct651, IDC_lb651}, {IDC_ct678, IDC_lb678}};
 
-// What a panel asks of its group (wParam: the panel's index).
-constexpr UINT kPanelToggle = WM_APP + 20;
-constexpr UINT kPanelOpen = WM_APP + 21;
-constexpr UINT kPanelClose = WM_APP + 22;
-constexpr UINT kPanelFocusStep = WM_APP + 23;  // lParam: -1 the panel above, +1 below
-
 struct TGroup {
   THelpPanelGroup Model;
   HFONT Font = nullptr;  // not owned

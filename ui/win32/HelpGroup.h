@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
+#include "base/WindowMessages.h"
+
 namespace velmora {
 
 inline constexpr wchar_t kHelpGroupClassName[] = L"TCategoryPanelGroup";
-// wParam: the DPI the group is laid out for (sent at creation and after a DPI change).
-inline constexpr UINT kHelpGroupSetDpi = WM_APP + 10;
 
 bool RegisterHelpGroupClass(HINSTANCE instance);
 // A wheel turn over the group: distance's sign only; Shift means horizontal (nothing).

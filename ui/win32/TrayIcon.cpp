@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include "base/WindowMessages.h"
 #include "base/win32/SystemFunction.h"
 
 namespace velmora {
@@ -34,7 +35,7 @@ NOTIFYICONDATAW IconData(HWND owner, UINT id, UINT flags) {
 
 }  // namespace
 
-TTrayIcon::TTrayIcon() : FTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")) {}
+TTrayIcon::TTrayIcon() : FTaskbarCreated(RegisterWindowMessageW(kTaskbarCreatedMessageName)) {}
 
 TTrayIcon::~TTrayIcon() {
   Remove();

@@ -24,11 +24,13 @@
 
 namespace velmora {
 
-UINT ShowFormMsg = RegisterWindowMessageW(L"brannock_show_form_msg");
+UINT ShowFormMsg = RegisterWindowMessageW(kShowFormMessageName);
 TfrmMain* frmMain = nullptr;
 std::unique_ptr<TConnector> Connector;
 
 namespace {
+
+static_assert(kAppMessageBase == WM_APP);
 
 constexpr uint32_t kAccountQueryDelayMs = 7000;
 // Which image bConnect shows, for tools that look at the window from outside: 1 + index.
@@ -192,76 +194,77 @@ bool TfrmMain::DefaultHandler(UINT message, WPARAM wParam) {
   return true;
 }
 
+// Each control's notifications and what the window does with them, one row each.
 void TfrmMain::OnCommand(HWND control, int id, int notification) {
-  switch (id) {
-    case IDC_bConnect:
-      if (notification == BN_CLICKED) {
-        NoteDialByHand(ReconnectState);  // the reconnect timer calls bConnectClick directly
-        bConnectClick();
-      }
-      break;
-    case IDC_bDisconnect:
-      if (notification == BN_CLICKED)
-        bDisconnectClick();
-      break;
-    case IDC_bRefresh:
-      if (notification == BN_CLICKED)
-        bRefreshClick();
-      break;
-    case IDC_ebLogin:
-      if (notification == EN_CHANGE)
-        ebLoginChange();
-      break;
-    case IDC_ebPassword:
-      if (notification == EN_CHANGE)
-        ebPasswordChange();
-      break;
-    case IDC_ebLoginRightButton:
-    case IDC_ebPasswordRightButton:
-      if (notification == BN_CLICKED)
-        ebLoginRightButtonClick(control);
-      break;
-    case IDC_cbHidePassword:
-      if (notification == BN_CLICKED)
-        cbHidePasswordClick();
-      break;
-    case IDC_cbSaveAuthData:
-      if (notification == BN_CLICKED)
-        cbSaveAuthDataClick();
-      break;
-    case IDC_imgMainLogo:
-      if (notification == STN_CLICKED)
-        imgMainLogoClick();
-      break;
-    case IDC_bApplySettings:
-      if (notification == BN_CLICKED)
-        bApplySettingsClick();
-      break;
-    case IDM_miShowHide:
-      if (DataModuleX)
-        DataModuleX->miShowHideClick();
-      break;
-    case IDM_miCloseApp:
-      if (DataModuleX)
-        DataModuleX->miCloseAppClick();
-      break;
+  using THandler = void (*)(TfrmMain&, HWND control);
+  // A menu item's WM_COMMAND carries 0, like BN_CLICKED.
+  constexpr int kMenuCommand = 0;
+  static constexpr struct {
+    int Id;
+    int Notification;
+    THandler Handler;
+  } kRoutes[] = {
+      {IDC_bConnect, BN_CLICKED,
+       [](TfrmMain& w, HWND) {
+         NoteDialByHand(ReconnectState);  // the reconnect timer calls bConnectClick directly
+         w.bConnectClick();
+       }},
+      {IDC_bDisconnect, BN_CLICKED, [](TfrmMain& w, HWND) { w.bDisconnectClick(); }},
+      {IDC_bRefresh, BN_CLICKED, [](TfrmMain& w, HWND) { w.bRefreshClick(); }},
+      {IDC_ebLogin, EN_CHANGE, [](TfrmMain& w, HWND) { w.ebLoginChange(); }},
+      {IDC_ebPassword, EN_CHANGE, [](TfrmMain& w, HWND) { w.ebPasswordChange(); }},
+      {IDC_ebLoginRightButton, BN_CLICKED,
+       [](TfrmMain& w, HWND control) { w.ebLoginRightButtonClick(control); }},
+      {IDC_ebPasswordRightButton, BN_CLICKED,
+       [](TfrmMain& w, HWND control) { w.ebLoginRightButtonClick(control); }},
+      {IDC_cbHidePassword, BN_CLICKED, [](TfrmMain& w, HWND) { w.cbHidePasswordClick(); }},
+      {IDC_cbSaveAuthData, BN_CLICKED, [](TfrmMain& w, HWND) { w.cbSaveAuthDataClick(); }},
+      {IDC_imgMainLogo, STN_CLICKED, [](TfrmMain& w, HWND) { w.imgMainLogoClick(); }},
+      {IDC_bApplySettings, BN_CLICKED, [](TfrmMain& w, HWND) { w.bApplySettingsClick(); }},
+      {IDM_miShowHide, kMenuCommand,
+       [](TfrmMain&, HWND) {
+         if (DataModuleX)
+           DataModuleX->miShowHideClick();
+       }},
+      {IDM_miCloseApp, kMenuCommand,
+       [](TfrmMain&, HWND) {
+         if (DataModuleX)
+           DataModuleX->miCloseAppClick();
+       }},
+  };
+  for (const auto& route : kRoutes) {
+    if (route.Id == id && route.Notification == notification) {
+      route.Handler(*this, control);
+      return;
+    }
   }
 }
 
 LRESULT TfrmMain::OnNotify(const NMHDR& header) {
-  switch (header.idFrom) {
-    case IDC_pc:
-      if (header.code == TCN_SELCHANGE)
-        ShowPage(static_cast<int>(SendMessageW(pc, TCM_GETCURSEL, 0, 0)));
+  using THandler = void (*)(TfrmMain&, const NMHDR&);
+  constexpr THandler kFollowAccountLink = [](TfrmMain& w, const NMHDR& header) {
+    w.lbAccountLinkLinkClick(reinterpret_cast<const NMLINK&>(header).item.szUrl);
+  };
+  constexpr THandler kCopyLog = [](TfrmMain& w, const NMHDR&) { w.lbCopyClick(); };
+  static constexpr struct {
+    UINT_PTR Id;
+    UINT Code;
+    THandler Handler;
+  } kRoutes[] = {
+      {IDC_pc, TCN_SELCHANGE,
+       [](TfrmMain& w, const NMHDR&) {
+         w.ShowPage(static_cast<int>(SendMessageW(w.pc, TCM_GETCURSEL, 0, 0)));
+       }},
+      {IDC_lbAccountLink, NM_CLICK, kFollowAccountLink},
+      {IDC_lbAccountLink, NM_RETURN, kFollowAccountLink},
+      {IDC_lbCopy, NM_CLICK, kCopyLog},
+      {IDC_lbCopy, NM_RETURN, kCopyLog},
+  };
+  for (const auto& route : kRoutes) {
+    if (route.Id == header.idFrom && route.Code == header.code) {
+      route.Handler(*this, header);
       break;
-    case IDC_lbAccountLink:
-      if (header.code == NM_CLICK || header.code == NM_RETURN)
-        lbAccountLinkLinkClick(reinterpret_cast<const NMLINK&>(header).item.szUrl);
-      break;
-    case IDC_lbCopy:
-      if (header.code == NM_CLICK || header.code == NM_RETURN)
-        lbCopyClick();
-      break;
+    }
   }
   return 0;
 }
@@ -279,7 +282,7 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   WriteRasphoneEntry(FRASFilename);
   LoadLoginData();
   LoadSettings();
-  FConnectOnStart = ListIsOn(cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
+  FConnectOnStart = SettingOn(IDC_cbAutoConnect) && GetWindowTextLengthW(ebLogin) > 0 &&
                     GetWindowTextLengthW(ebPassword) > 0;
 }
 
@@ -427,8 +430,8 @@ void TfrmMain::WMConnector(WPARAM code) {
     case cnLineChecked: {
       bool connected = Connector->PingStatus();
       TLineCheckDecision d =
-          DecideLineChecked(connected, ListIsOn(cbAutoReconnect), GetTickCount(), FConnectOnStart,
-                            ReconnectState, build::kReconnectPauseMs);
+          DecideLineChecked(connected, SettingOn(IDC_cbAutoReconnect), GetTickCount(),
+                            FConnectOnStart, ReconnectState, build::kReconnectPauseMs);
       EnableWindow(bDisconnect, d.View.DisconnectEnabled);
       EnableWindow(bConnect, d.View.ConnectEnabled);
       SetConnectCaption(d.View.Caption);
@@ -440,7 +443,7 @@ void TfrmMain::WMConnector(WPARAM code) {
     case cnAccountInfo: {
       Connector->UserInfoIfChanged(FUserInfoSeen, FUserInfo);  // copied only after a new answer
       const TUserInfo& info = FUserInfo;
-      if (IsUpdateAnnounced(info[ufErrorCode], ListIsOn(cbAutoUpdate))) {
+      if (IsUpdateAnnounced(info[ufErrorCode], SettingOn(IDC_cbAutoUpdate))) {
         // One attempt a run: later announcements are ignored, everything else is handled.
         if (!FInUpdateProgress)
           EnterUpdate(info);

@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "base/WindowMessages.h"
 #include "base/win32/Scoped.h"
+#include "engine/AppTitle.h"
 #include "engine/uConnectorClass.h"
 #include "ui/StoredSettings.h"
 #include "ui/win32/ControlLayout.h"
@@ -22,7 +24,7 @@ namespace velmora {
 class TConnector;
 struct TConnectorEnv;
 
-// Registered ("brannock_show_form_msg") when the module starts, before any window exists.
+// Registered (kShowFormMessageName) when the module starts, before any window exists.
 // A second start broadcasts it; the window shows itself unless wParam is its own handle.
 extern UINT ShowFormMsg;
 
@@ -41,15 +43,6 @@ void DestroyMainForms();
 // true when the message was handled. Gives keyboard navigation (Tab, arrows, mnemonics) and
 // sends wheel turns over the help list to the list, whichever control has the focus.
 bool IsMainFormDialogMessage(MSG& msg);
-
-// Window class of the main window; controls sit on page windows (find them recursively).
-inline constexpr wchar_t kMainFormClassName[] = L"TfrmMain";
-// The tray icon's callback message to the main window.
-inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;
-// The update task has ended: wParam 1 when the swap script runs and the program must close,
-// 0 when the update was refused; lParam a new std::wstring with the reason, which the window
-// deletes.
-inline constexpr UINT kUpdateDoneMessage = WM_APP + 2;
 
 struct TUpdateTask;
 
@@ -115,8 +108,6 @@ class TfrmMain {
   HWND cbSaveAuthData = nullptr, cbHidePassword = nullptr, bConnect = nullptr,
        bDisconnect = nullptr;
   HWND mInfo = nullptr, lbCopy = nullptr;
-  HWND lbAutoConnect = nullptr, cbAutoConnect = nullptr, lbAutoReconnect = nullptr;
-  HWND cbAutoReconnect = nullptr, lblAutoUpdate = nullptr, cbAutoUpdate = nullptr;
   HWND lbAutostart = nullptr, cbAutostart = nullptr, bApplySettings = nullptr;
   HWND catHelp = nullptr;
 
@@ -161,6 +152,8 @@ class TfrmMain {
   void SetValueLabel(HWND label, const std::wstring& text);
   void AppendLog(const std::wstring& text, bool trim = true);
   bool ListIsOn(HWND list) const;
+  // Whether a setting's yes/no list (a ListId of kSettingRows) says yes.
+  bool SettingOn(int listId) const;
 
   void AddTrayIcon();
   void RemoveTrayIcon();

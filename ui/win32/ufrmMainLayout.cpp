@@ -10,6 +10,7 @@
 #include "engine/AppTitle.h"
 #include "ui/ProviderInfo.h"
 #include "ui/SettingsText.h"
+#include "ui/StoredSettings.h"
 #include "ui/resource.h"
 #include "ui/win32/uDataModule.h"
 #include "ui/win32/ufrmMain.h"
@@ -210,10 +211,8 @@ void TfrmMain::CreateControls() {
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(page.Caption);
     SendMessageW(pc, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
-    *page.Page =
-        CreateWindowExW(WS_EX_CONTROLPARENT, kTabSheetClassName, page.Caption,
-                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, FHandle,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(page.Id)), FInstance, nullptr);
+    *page.Page = TControlLayout::Make(FHandle, kTabSheetClassName, page.Id, page.Caption,
+                                      WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
   }
   PlacePages();
   CreateConnectPage();
@@ -303,14 +302,13 @@ void TfrmMain::CreateConnectPage() {
 }
 
 void TfrmMain::CreateLogPage() {
-  mInfo = CreateWindowExW(
-      WS_EX_CLIENTEDGE, L"EDIT", L"",
-      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-      0, 0, 0, 0, tsLog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_mInfo)), FInstance,
-      nullptr);
+  // The log keeps a font of its own (FLogFont), given again after a DPI change.
+  mInfo = FLayout.Create(
+      tsLog, L"EDIT", IDC_mInfo, {0, 0, 340, 307}, L"",
+      WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      WS_EX_CLIENTEDGE, TGrow::None, /*takesFont=*/false);
   SendMessageW(mInfo, EM_SETLIMITTEXT, 0, 0);
   SendMessageW(mInfo, WM_SETFONT, reinterpret_cast<WPARAM>(FLogFont.Get()), FALSE);
-  FLayout.Add(mInfo, {0, 0, 340, 307}, /*takesFont=*/false);
   lbCopy =
       FLayout.Create(tsLog, WC_LINK, IDC_lbCopy, {204, 313, 135, 17},
                      L"<a>Скопировать лог в буфер</a>", WS_VISIBLE | WS_TABSTOP, 0, TGrow::Left);
@@ -318,39 +316,22 @@ void TfrmMain::CreateLogPage() {
 
 void TfrmMain::CreateSettingsPage() {
   HWND p = tsSettings;
-  const struct {
-    HWND* Control;
-    int Id;
-    TBounds Bounds;
-    const wchar_t* Caption;
-  } labels[] = {
-      {&lbAutoConnect, IDC_lbAutoConnect, {8, 16}, L"Автоподключение после запуска"},
-      {&lbAutoReconnect, IDC_lbAutoReconnect, {8, 48}, L"Переподключаться при потере соединения"},
-      {&lblAutoUpdate, IDC_lblAutoUpdate, {8, 80}, L"Автоматически обновлять программу"},
-      {&lbAutostart, IDC_lbAutostart, {8, 142}, L"Запускать при входе в Windows"},
-  };
-  for (const auto& label : labels)
-    *label.Control = FLayout.Create(p, L"STATIC", label.Id, label.Bounds, label.Caption,
-                                    label.Control == &lbAutostart ? 0 : WS_VISIBLE);
+  // One row of label and list every 32 pixels; the autostart row below them stays hidden.
+  auto rowTop = [](size_t row) { return 16 + 32 * static_cast<int>(row); };
+  for (size_t i = 0; i < std::size(kSettingRows); ++i)
+    FLayout.Create(p, L"STATIC", kSettingRows[i].LabelId, {8, rowTop(i)}, kSettingRows[i].Label,
+                   WS_VISIBLE);
+  lbAutostart =
+      FLayout.Create(p, L"STATIC", IDC_lbAutostart, {8, 142}, L"Запускать при входе в Windows", 0);
   // Lists in tab order; the height given is the dropped-down list's.
-  const struct {
-    HWND* Control;
-    int Id;
-    TBounds Bounds;
-    bool On;
-    bool Visible;
-  } lists[] = {
-      {&cbAutostart, IDC_cbAutostart, {255, 139, 74, 80}, false, false},
-      {&cbAutoConnect, IDC_cbAutoConnect, {255, 13, 74, 80}, false, true},
-      {&cbAutoReconnect, IDC_cbAutoReconnect, {255, 45, 74, 80}, false, true},
-      {&cbAutoUpdate, IDC_cbAutoUpdate, {255, 77, 74, 80}, true, true},
-  };
-  for (const auto& list : lists) {
-    *list.Control = FLayout.Create(
-        p, WC_COMBOBOXW, list.Id, list.Bounds, L"",
-        (list.Visible ? WS_VISIBLE : 0) | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
-    FillYesNo(*list.Control, list.On);
-  }
+  constexpr DWORD kListStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+  cbAutostart =
+      FLayout.Create(p, WC_COMBOBOXW, IDC_cbAutostart, {255, 139, 74, 80}, L"", kListStyle);
+  FillYesNo(cbAutostart, false);
+  for (size_t i = 0; i < std::size(kSettingRows); ++i)
+    FillYesNo(FLayout.Create(p, WC_COMBOBOXW, kSettingRows[i].ListId, {255, rowTop(i) - 3, 74, 80},
+                             L"", WS_VISIBLE | kListStyle),
+              kSettingRows[i].Default);
   bApplySettings = FLayout.Create(p, L"BUTTON", IDC_bApplySettings, {200, 304, 129, 25},
                                   L"Сохранить", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
 }

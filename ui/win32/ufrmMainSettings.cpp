@@ -77,15 +77,19 @@ void TfrmMain::LoadSettings() {
     SelectYesNo(cbAutostart, *values.Autostart);
   if (!values.SettingsRead)
     return;
-  SelectYesNo(cbAutoConnect, values.AutoConnect);
-  SelectYesNo(cbAutoReconnect, values.AutoReconnect);
-  SelectYesNo(cbAutoUpdate, values.AutoUpdate);
+  for (const TSettingRow& row : kSettingRows)
+    SelectYesNo(GetDlgItem(tsSettings, row.ListId), values.*row.Loaded);
 }
 
 void TfrmMain::SaveSettings() {
-  TSettingsChoice choice{ListIsOn(cbAutostart), ListIsOn(cbAutoConnect), ListIsOn(cbAutoReconnect),
-                         ListIsOn(cbAutoUpdate)};
+  TSettingsChoice choice{ListIsOn(cbAutostart)};
+  for (const TSettingRow& row : kSettingRows)
+    choice.*row.Chosen = SettingOn(row.ListId);
   ReportWriteFailure(velmora::SaveSettings(Store(), OwnModulePath(), choice), /*typing=*/false);
+}
+
+bool TfrmMain::SettingOn(int listId) const {
+  return ListIsOn(GetDlgItem(tsSettings, listId));
 }
 
 void TfrmMain::bApplySettingsClick() {

@@ -15,15 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "base/WindowMessages.h"
 #include "base/win32/Scoped.h"
-#include "base/win32/SystemFunction.h"
 #include "base/win32/SystemCodePage.h"
+#include "base/win32/SystemFunction.h"
+#include "engine/AppTitle.h"
 #include "ui/resource.h"
 
 namespace {
 
-constexpr wchar_t kTitle[] = L"Velmora Connector";
-constexpr wchar_t kMainClass[] = L"TfrmMain";
+using velmora::kApplicationTitle;
+using velmora::kMainFormClassName;
 constexpr UINT kSendTimeoutMs = 5000;
 
 struct TNamedId {
@@ -128,7 +130,8 @@ BOOL CALLBACK CollectMainWindows(HWND window, LPARAM context) {
   wchar_t title[64] = L"";
   GetClassNameW(window, className, 64);
   GetWindowTextW(window, title, 64);
-  if (std::wcscmp(className, kMainClass) == 0 && std::wcscmp(title, kTitle) == 0) {
+  if (std::wcscmp(className, kMainFormClassName) == 0 &&
+      std::wcscmp(title, kApplicationTitle) == 0) {
     reinterpret_cast<TWindowSearch*>(context)->Found.push_back(window);
   }
   return TRUE;
@@ -639,7 +642,7 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   }
   HWND main = MainWindow();
   if (main == nullptr) {
-    return Error(L"no window titled Velmora Connector");
+    return Error(std::wstring(L"no window titled ") + kApplicationTitle);
   }
   if (command == L"foreground") {
     return {true, GetForegroundWindow() == main ? L"1" : L"0"};
@@ -663,7 +666,7 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
   }
   if (command == L"show-request") {
     // What a second start broadcasts; "self" carries the window's own handle instead of 0.
-    const UINT message = RegisterWindowMessageW(L"brannock_show_form_msg");
+    const UINT message = RegisterWindowMessageW(velmora::kShowFormMessageName);
     const bool self = args.size() >= 2 && args[1] == L"self";
     PostMessageW(main, message, self ? reinterpret_cast<WPARAM>(main) : 0, 0);
     return {true, L"posted"};
@@ -690,7 +693,7 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
     return {true, L"posted"};
   }
   if (command == L"taskbar-created") {
-    PostMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    PostMessageW(main, RegisterWindowMessageW(velmora::kTaskbarCreatedMessageName), 0, 0);
     return {true, L"posted"};
   }
   if (command == L"tray-exists") {
@@ -721,8 +724,8 @@ TResult RunCommand(const std::vector<std::wstring>& args) {
     // The text of the program's message box; "close" also presses its OK button.
     DWORD processId = 0;
     GetWindowThreadProcessId(main, &processId);
-    for (HWND box = FindWindowW(L"#32770", kTitle); box != nullptr;
-         box = FindWindowExW(nullptr, box, L"#32770", kTitle)) {
+    for (HWND box = FindWindowW(L"#32770", kApplicationTitle); box != nullptr;
+         box = FindWindowExW(nullptr, box, L"#32770", kApplicationTitle)) {
       DWORD owner = 0;
       GetWindowThreadProcessId(box, &owner);
       if (owner != processId) {

@@ -13,11 +13,9 @@ import unittest
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[3]
-WINE_ENV = {
-    "WINEDEBUG": "-all",
-    "WINEDLLOVERRIDES": "mscoree,mshtml=",
-    "LC_ALL": "ru_RU.UTF-8",
-}
+# The Wine environment of every run, shared with the scripts: its NAME=VALUE lines.
+WINE_ENV = dict(line.split("=", 1) for line in (REPO / "scripts/wine-env").read_text().splitlines()
+                if line[:1].isupper() and "=" in line)
 
 
 def dialer_run_kind(command: str) -> str:
