@@ -29,20 +29,6 @@ class TCriticalSection {
 #endif
 };
 
-#ifndef _WIN32
-inline TCriticalSection::TCriticalSection() = default;
-inline TCriticalSection::~TCriticalSection() = default;
-inline void TCriticalSection::Enter() {
-  FMutex.lock();
-}
-inline void TCriticalSection::Leave() {
-  FMutex.unlock();
-}
-inline bool TCriticalSection::TryEnter() {
-  return FMutex.try_lock();
-}
-#endif
-
 class TLock {
  public:
   explicit TLock(TCriticalSection& section) : FSection(section) { FSection.Enter(); }

@@ -9,11 +9,7 @@
 namespace velmora {
 
 // Characters that end a directory part of a path on this platform.
-#ifdef _WIN32
-inline constexpr std::wstring_view kDirectorySeparators = L"\\/:";
-#else
-inline constexpr std::wstring_view kDirectorySeparators = L"/";
-#endif
+extern const std::wstring_view kDirectorySeparators;
 
 enum class TReadResult { Read, Missing, Failed };
 

@@ -70,6 +70,8 @@ bool WriteAll(int fd, const std::string& content) {
 
 }  // namespace
 
+const std::wstring_view kDirectorySeparators = L"/";
+
 TReadResult ReadWholeFile(const std::wstring& path, std::string& content) {
   content.clear();
   TFd file(::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));

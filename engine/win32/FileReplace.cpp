@@ -26,6 +26,8 @@ bool WriteAll(HANDLE file, const std::string& content) {
 
 }  // namespace
 
+const std::wstring_view kDirectorySeparators = L"\\/:";
+
 TReadResult ReadWholeFile(const std::wstring& path, std::string& content) {
   content.clear();
   // Readers may share; a writer, or a holder that allows no sharing, makes this fail, and
