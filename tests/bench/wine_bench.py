@@ -20,7 +20,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "app/e2e"))
 from session import AccountServer, Display, Program, WineSession  # noqa: E402
-from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
+from suite import DEMO_ACCOUNT, saved_settings  # noqa: E402
 
 PR_SET_CHILD_SUBREAPER = 36
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")

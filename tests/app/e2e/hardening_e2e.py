@@ -15,26 +15,12 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ostrada_e2e import DEMO_FIELDS, saved_settings  # noqa: E402
-from session import AccountServer, Program, close_suite, config, open_suite  # noqa: E402
+from session import AccountServer  # noqa: E402
+from suite import DEMO_FIELDS, SuiteCase, saved_settings  # noqa: E402
 
 PASSWORD = 'pa ss"w'
 DIALER = re.compile(r'(?i)^"C:\\windows\\system32\\rasdial\.exe" ')
 PHONEBOOK = Path("ProgramData/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk")
-
-
-WORK = None
-DISPLAY = None
-SESSION = None
-
-
-def setUpModule():
-    global WORK, DISPLAY, SESSION
-    WORK, DISPLAY, SESSION = open_suite()
-
-
-def tearDownModule():
-    close_suite(DISPLAY, SESSION)
 
 
 def account_requests(server: AccountServer, method: str) -> list:
@@ -62,50 +48,7 @@ def program_memory_kb() -> int:
     raise AssertionError("Ostrada.exe is not running")
 
 
-class Hardening(unittest.TestCase):
-    def setUp(self):
-        self.session = SESSION
-        self.programs = []
-        self.server = None
-
-    def tearDown(self):
-        for program in self.programs:
-            program.stop()
-
-    def serve(self, password="demo", *extra_args):
-        accounts = WORK / "accounts.txt"
-        accounts.write_text(f"demo|{password}|{DEMO_FIELDS}\n", encoding="utf-8")
-        self.server = AccountServer(WORK, SESSION.port, accounts, extra_args)
-        self.addCleanup(self.server.stop)
-
-    def start(self) -> Program:
-        program = Program(self.session, Path(config("OSTRADA_EXE")))
-        self.programs.append(program)
-        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
-        self.assertTrue(ok, f"the window did not appear (windows = {output})")
-        return program
-
-    def read(self, command, control=None):
-        args = (command,) if control is None else (command, control)
-        ok, output = self.session.drive(*args)
-        self.assertTrue(ok, f"uidriver {' '.join(args)} failed")
-        return output
-
-    def wait_for(self, command, control, expected, timeout_ms=15000):
-        ok, output = self.session.drive(command, control, expect=expected, timeout_ms=timeout_ms)
-        self.assertTrue(ok, f"{command} {control}: waited for {expected!r}, last {output!r}")
-
-    def wait_until(self, condition, timeout, what):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if condition():
-                return
-            time.sleep(0.3)
-        self.fail(f"timed out waiting for {what}")
-
-    def dials(self):
-        return self.session.dialer_commands("dial")
-
+class Hardening(SuiteCase):
     def dialer_arguments(self):
         log = self.session.dialer_dir / "arguments.log"
         lines = log.read_text(encoding="utf-8").splitlines() if log.exists() else []
@@ -116,7 +59,7 @@ class Hardening(unittest.TestCase):
     def test_huge_account_answer_keeps_the_program_running(self):
         """200 MiB without a "|" as the account answer: the program stays up, its memory
         small, and it redials a line that drops afterwards."""
-        self.serve("demo", "--huge-answer", "200")
+        self.serve("--huge-answer", "200")
         self.session.write_registry(saved_settings("demo", "demo"))
         self.session.reset_dialer("line = up\n")
         program = self.start()
@@ -144,7 +87,7 @@ class Hardening(unittest.TestCase):
         shown = self.session.wine("cmd", "/c", "echo", "%WINDIR%").stdout.decode().strip()
         self.assertEqual(shown, "C:\\elsewhere", "the user's environment is not in force")
         self.session.reset_dialer("line = up\n")
-        drive_c = WORK / "wineprefix" / "drive_c"
+        drive_c = self.work / "wineprefix" / "drive_c"
         (drive_c / PHONEBOOK).unlink(missing_ok=True)
         self.start()
         self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
@@ -158,7 +101,7 @@ class Hardening(unittest.TestCase):
     def test_password_with_a_blank_and_a_quote_arrives_whole(self):
         """A saved password "pa ss\\"w": the dialer receives it as one argument and the account
         server gets it percent-encoded, recognises it and answers."""
-        self.serve(PASSWORD)
+        self.serve(accounts=f"demo|{PASSWORD}|{DEMO_FIELDS}\n")
         self.session.write_registry(saved_settings("demo", PASSWORD))
         self.session.reset_dialer("line = up\n")
         self.start()
@@ -173,7 +116,7 @@ class Hardening(unittest.TestCase):
     def test_cookie_flood_keeps_fifty_and_memory_flat(self):
         """Every account answer sets 900 new cookies of a kilobyte: each query carries at
         most 50 of them, and the program's memory does not grow with the queries."""
-        self.serve("demo", "--cookie-flood", "900")
+        self.serve("--cookie-flood", "900")
         self.session.write_registry(saved_settings("demo", "demo", auto_connect="0",
                                                    auto_reconnect="0"))
         self.session.reset_dialer("line = down\n")

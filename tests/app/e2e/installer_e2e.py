@@ -18,8 +18,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
-from session import AccountServer, close_suite, config, open_suite  # noqa: E402
+from session import config  # noqa: E402
+from suite import SuiteCase, saved_settings  # noqa: E402
 
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraConnector"
 TASK = "Velmora Connector"
@@ -28,24 +28,12 @@ AUTOSTART = "Запускать при входе в систему"
 PURGE = "Удалить также сохранённые логин, пароль и настройки"
 CHECKED = "2"  # the state image of a ticked item in the installer's components list
 
-WORK = None
-DISPLAY = None
-SESSION = None
 
-
-def setUpModule():
-    global WORK, DISPLAY, SESSION
-    WORK, DISPLAY, SESSION = open_suite()
-
-
-def tearDownModule():
-    close_suite(DISPLAY, SESSION)
-
-
-class Installer(unittest.TestCase):
+class Installer(SuiteCase):
     @classmethod
     def setUpClass(cls):
-        cls.setup = WORK / "installer" / "Ostrada-setup.exe"
+        super().setUpClass()
+        cls.setup = cls.work / "installer" / "Ostrada-setup.exe"
         cls.setup.parent.mkdir(parents=True, exist_ok=True)
         command = [config("MAKENSIS"), "-V2", "-INPUTCHARSET", "UTF8",
                    "-DVERSION=" + config("PROGRAM_VERSION"), "-DEXE=" + config("OSTRADA_EXE"),
@@ -55,7 +43,7 @@ class Installer(unittest.TestCase):
         subprocess.run(command + [config("NSIS_SCRIPT")], check=True, stdout=subprocess.DEVNULL)
 
     def setUp(self):
-        self.session = SESSION
+        super().setUp()
         drive_c = self.session.prefix / "drive_c"
         folder = "Program Files" if os.environ.get("NSIS_AMD64") == "1" else "Program Files (x86)"
         self.folder = drive_c / folder / "Velmora Connector"
@@ -84,10 +72,7 @@ class Installer(unittest.TestCase):
     def test_silent_install_run_and_uninstall_keep_only_the_login_data(self):
         self.session.write_registry(saved_settings("demo", "demo"))
         self.session.reset_dialer("account = demo demo\nline = up\n")
-        accounts = WORK / "installer" / "accounts.txt"
-        accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
-        server = AccountServer(WORK / "installer", SESSION.port, accounts)
-        self.addCleanup(server.stop)
+        self.serve(folder=self.work / "installer")
 
         self.install()
         exe = self.folder / "Ostrada.exe"

@@ -14,93 +14,27 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import (AccountServer, Program, close_suite, config, open_suite,  # noqa: E402
-                     windows_path)
-
-SEPARATOR = "-" * 24
-DEMO_FIELDS = ("0|100512|Смирнова Анна Петровна|Домашний 100|412.50|15.01.2027|0|"
-               "активен|0|100 Мбит/с|100 Мбит/с|0|0")
-DEMO_ACCOUNT = f"demo|demo|{DEMO_FIELDS}\n"
-CLEAN_REGISTRY = ("[-HKEY_CURRENT_USER\\Software\\Norvenda]\r\n\r\n"
-                  "[-HKEY_CURRENT_USER\\Software\\velmora]\r\n\r\n")
+from session import Program, config, windows_path  # noqa: E402
+from suite import CLEAN_REGISTRY, SEPARATOR, SuiteCase, saved_settings  # noqa: E402
 
 
-def reg_text(text: str) -> str:
-    """A value as a .reg file quotes it."""
-    return text.replace("\\", "\\\\").replace('"', '\\"')
-
-
-def saved_settings(login, password, auto_connect="1", auto_reconnect="1"):
-    return (CLEAN_REGISTRY +
-            "[HKEY_CURRENT_USER\\Software\\Norvenda\\LoginData]\r\n"
-            f'"Login"="{reg_text(login)}"\r\n"Password"="{reg_text(password)}"\r\n'
-            '"Save"="1"\r\n\r\n'
-            "[HKEY_CURRENT_USER\\Software\\velmora]\r\n"
-            f'"AutoConnect"="{auto_connect}"\r\n"AutoReconnect"="{auto_reconnect}"\r\n\r\n')
-
-
-WORK = None
-DISPLAY = None
-SESSION = None
-
-
-def setUpModule():
-    global WORK, DISPLAY, SESSION
-    WORK, DISPLAY, SESSION = open_suite()
-
-
-def tearDownModule():
-    close_suite(DISPLAY, SESSION)
-
-
-class OstradaEndToEnd(unittest.TestCase):
+class OstradaEndToEnd(SuiteCase):
     def setUp(self):
-        self.session = SESSION
-        accounts = WORK / "accounts.txt"
-        accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
-        self.server = AccountServer(WORK, SESSION.port, accounts)
-        self.addCleanup(self.server.stop)
-        self.programs = []
-
-    def tearDown(self):
-        for program in self.programs:
-            program.stop()
+        super().setUp()
+        self.serve()
 
     # -- helpers ----------------------------------------------------------------------------
 
-    def start(self) -> Program:
-        program = Program(self.session, Path(config("OSTRADA_EXE")))
-        self.programs.append(program)
-        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
-        self.assertTrue(ok, f"the window did not appear (windows = {output})")
-        return program
-
-    def read(self, command, control=None):
-        args = (command,) if control is None else (command, control)
-        ok, output = self.session.drive(*args)
-        self.assertTrue(ok, f"uidriver {' '.join(args)} failed")
-        return output
-
-    def wait_for(self, command, control, expected, timeout_ms=15000):
-        ok, output = self.session.drive(command, control, expect=expected, timeout_ms=timeout_ms)
-        self.assertTrue(ok, f"{command} {control}: waited for {expected!r}, last {output!r}")
-
     def screenshot(self, name):
-        path = WORK / "screenshots" / f"{name}.bmp"
+        path = self.work / "screenshots" / f"{name}.bmp"
         self.session.drive("screenshot", windows_path(path))
         return path
 
     def wait_for_request(self, timeout) -> float:
         """Seconds from the program's start to its first account query."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if "/connector/connector.php" in self.server.requests():
-                return time.monotonic() - self.programs[0].started
-            time.sleep(0.2)
-        self.fail("no account query reached the server")
-
-    def dials(self):
-        return self.session.dialer_commands("dial")
+        reached = self.wait_until(lambda: "/connector/connector.php" in self.server.requests(),
+                                  timeout, "an account query")
+        return reached - self.programs[0].started
 
     # -- cases ------------------------------------------------------------------------------
 
@@ -109,7 +43,7 @@ class OstradaEndToEnd(unittest.TestCase):
         line check about a second after start enabling the connect button."""
         self.session.write_registry(CLEAN_REGISTRY)
         self.session.reset_dialer("line = down\n")
-        for phonebook in (WORK / "wineprefix" / "drive_c").rglob("rasphone.pbk"):
+        for phonebook in (self.work / "wineprefix" / "drive_c").rglob("rasphone.pbk"):
             phonebook.unlink()
         self.start()
         self.assertEqual(self.read("enabled", "bConnect"), "0", "connect enabled before any check")

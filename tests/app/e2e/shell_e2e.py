@@ -13,12 +13,11 @@ import subprocess
 import sys
 import time
 import unittest
-from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import REPO, AccountServer, Program, close_suite, config, open_suite  # noqa: E402
-from ostrada_e2e import CLEAN_REGISTRY, DEMO_ACCOUNT, SEPARATOR, saved_settings  # noqa: E402
+from session import REPO  # noqa: E402
+from suite import CLEAN_REGISTRY, SEPARATOR, SuiteCase, saved_settings  # noqa: E402
 
 VK_TAB, VK_SPACE, VK_RETURN, VK_LEFT, VK_RIGHT = 9, 32, 13, 37, 39
 
@@ -35,68 +34,12 @@ def help_texts():
     return table
 
 
-WORK = None
-DISPLAY = None
-SESSION = None
-
-
-def setUpModule():
-    global WORK, DISPLAY, SESSION
-    WORK, DISPLAY, SESSION = open_suite()
-
-
-def tearDownModule():
-    close_suite(DISPLAY, SESSION)
-
-
-class ShellEndToEnd(unittest.TestCase):
+class ShellEndToEnd(SuiteCase):
     def setUp(self):
-        self.session = SESSION
-        accounts = WORK / "accounts.txt"
-        accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
-        self.server = AccountServer(WORK, SESSION.port, accounts)
-        self.addCleanup(self.server.stop)
-        self.programs = []
-
-    def tearDown(self):
-        for program in self.programs:
-            program.stop()
+        super().setUp()
+        self.serve()
 
     # -- helpers ----------------------------------------------------------------------------
-
-    def start(self) -> Program:
-        program = Program(self.session, Path(config("OSTRADA_EXE")))
-        self.programs.append(program)
-        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
-        self.assertTrue(ok, f"the window did not appear (windows = {output})")
-        return program
-
-    def read(self, *args):
-        ok, output = self.session.drive(*args)
-        self.assertTrue(ok, f"uidriver {' '.join(args)} failed: {output}")
-        return output
-
-    def wait_for(self, command, control, expected, timeout_ms=15000):
-        ok, output = self.session.drive(command, control, expect=expected, timeout_ms=timeout_ms)
-        self.assertTrue(ok, f"{command} {control}: waited for {expected!r}, last {output!r}")
-
-    def dials(self):
-        return self.session.dialer_commands("dial")
-
-    def hangups(self):
-        return self.session.dialer_commands("hangup")
-
-    def listings(self):
-        """Line checks so far: each runs the dialer's listing once."""
-        return self.session.dialer_commands("list")
-
-    def wait_until(self, condition, timeout, what):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if condition():
-                return time.monotonic()
-            time.sleep(0.2)
-        self.fail(f"waited {timeout} s for {what}")
 
     def end_session(self, ending):
         self.assertEqual(self.read("query-end-session"), "1", "the log-off was held up")
@@ -318,7 +261,7 @@ class ShellEndToEnd(unittest.TestCase):
         self.fill_log_with_failed_dials(dials=1)
         self.read("select", "pc", "1")
         self.wait_for("visible", "lbCopy", "1", timeout_ms=3000)
-        out = WORK / "clipboard-holder.out"
+        out = self.work / "clipboard-holder.out"
         with open(out, "wb") as sink:
             # Held long enough for every try of the program (under Wine each opening of the
             # clipboard may first wait on its clipboard manager).

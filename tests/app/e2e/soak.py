@@ -23,7 +23,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
+from suite import DEMO_ACCOUNT, saved_settings  # noqa: E402
 from session import (AccountServer, Program, close_suite, config, dialer_run_kind,  # noqa: E402
                      open_suite)
 

@@ -19,48 +19,27 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ostrada_e2e import DEMO_ACCOUNT, saved_settings  # noqa: E402
-from session import AccountServer, Program, close_suite, config, open_suite  # noqa: E402
+from session import REPO, config  # noqa: E402
+from suite import SuiteCase, saved_settings  # noqa: E402
 
-REPO = Path(__file__).resolve().parents[3]
 NOTICE = "Найдена новая версия программы. Сейчас будет выполнено обновление."
 REFUSED = "Обновление не выполнено: "
 
-WORK = None
-DISPLAY = None
-SESSION = None
 
-
-def setUpModule():
-    global WORK, DISPLAY, SESSION
-    WORK, DISPLAY, SESSION = open_suite()
-
-
-def tearDownModule():
-    close_suite(DISPLAY, SESSION)
-
-
-class SelfUpdate(unittest.TestCase):
+class SelfUpdate(SuiteCase):
     def setUp(self):
-        self.session = SESSION
-        self.server = None
-        self.programs = []
-        self.folder = WORK / "update" / self.id().rsplit(".", 1)[-1]
+        super().setUp()
+        self.folder = self.work / "update" / self.id().rsplit(".", 1)[-1]
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
-        self.accounts = self.folder / "accounts.txt"
-        self.accounts.write_text(DEMO_ACCOUNT, encoding="utf-8")
         self.session.write_registry(saved_settings("demo", "demo"))
         self.session.reset_dialer("account = demo demo\nline = up\n")
 
     def tearDown(self):
-        for program in self.programs:
-            program.stop()
+        super().tearDown()
         # The swapped-in program is started by the script, not by this test.
         for name in ("Ostrada.exe", "Velmora Client.exe"):
             self.session.wine("taskkill", "/F", "/IM", name, check=False)
-        if self.server:
-            self.server.stop()
 
     # -- helpers ----------------------------------------------------------------------------
 
@@ -70,16 +49,7 @@ class SelfUpdate(unittest.TestCase):
         return exe
 
     def serve(self, *options):
-        if self.server:
-            self.server.stop()
-        self.server = AccountServer(self.folder, SESSION.port, self.accounts, options)
-
-    def start(self, exe: Path) -> Program:
-        program = Program(self.session, exe)
-        self.programs.append(program)
-        ok, output = self.session.drive("windows", expect="1", timeout_ms=30000)
-        self.assertTrue(ok, f"the window did not appear (windows = {output})")
-        return program
+        return super().serve(*options, folder=self.folder)
 
     def accept_notice(self):
         """The notice comes with the first account answer, about 7 s after start."""
@@ -90,14 +60,6 @@ class SelfUpdate(unittest.TestCase):
     def queries(self):
         return [line for line in self.server.requests().splitlines()
                 if line.startswith("GET /connector/connector.php")]
-
-    def wait_until(self, condition, timeout, what):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if condition():
-                return
-            time.sleep(0.3)
-        self.fail(f"timed out waiting for {what}")
 
     def left_over(self, name):
         return sorted(p.name for p in self.folder.iterdir()
@@ -157,7 +119,7 @@ class SelfUpdate(unittest.TestCase):
         same.parent.mkdir()
         shutil.copyfile(config("OSTRADA_EXE"), same)
         next_exe = config("OSTRADA_NEXT_EXE")
-        port = SESSION.port
+        port = self.session.port
         cases = [
             ("файл обновления не найден на сервере (ответ 404)",
              ["--update-link", f"http://127.0.0.1:{port}/download/missing.exe"]),
@@ -176,7 +138,7 @@ class SelfUpdate(unittest.TestCase):
     def test_refusal_then_a_line_drop_is_redialled(self):
         self.session.reset_dialer("account = demo demo\nline = up\n", connected=["Tarvolix"])
         self.expect_refusal("файл обновления не найден на сервере (ответ 404)",
-                            "--update-link", f"http://127.0.0.1:{SESSION.port}/nothing.exe")
+                            "--update-link", f"http://127.0.0.1:{self.session.port}/nothing.exe")
         dials = len(self.dials())
         (self.session.dialer_dir / "state.txt").unlink()
         self.wait_until(lambda: len(self.dials()) > dials, 60, "the redial after the drop")
@@ -209,7 +171,8 @@ class SelfUpdate(unittest.TestCase):
         self.serve("--update", config("OSTRADA_NEXT_EXE"), "--update-below",
                    config("NEXT_VERSION_SUM"))
         self.start(exe)
-        link = f"http://127.0.0.1:{SESSION.port}/download/{Path(config('OSTRADA_NEXT_EXE')).name}"
+        next_name = Path(config("OSTRADA_NEXT_EXE")).name
+        link = f"http://127.0.0.1:{self.session.port}/download/{next_name}"
         ok, text = self.session.drive("text", "lbContractInfo", expect=link, timeout_ms=40000)
         self.assertTrue(ok, f"the panel did not show the answer (contract {text!r})")
         self.assertFalse(self.session.drive("message-box")[0], "a notice with auto-update off")
@@ -219,10 +182,6 @@ class SelfUpdate(unittest.TestCase):
         self.assertTrue(ok, f"no notice after switching auto-update on ({text!r})")
         self.assertLess(time.monotonic() - started, 5)
         self.session.drive("message-box", "close")
-
-    def dials(self):
-        return self.session.dialer_commands("dial")
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
