@@ -10,8 +10,6 @@ namespace velmora::http {
 namespace {
 
 constexpr size_t kBufferBytes = 64 * 1024;
-// How far a body is grown ahead of the bytes received: a declared length is only a promise.
-constexpr size_t kGrowAheadBytes = 1024 * 1024;
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
   size_t n = std::strlen(prefix);
@@ -86,7 +84,7 @@ int StatusCode(const std::string& line) {
   return code < 0 || code > 999999 ? 0 : static_cast<int>(code);
 }
 
-bool ReadChunked(TBufferedReader& reader, std::string& body, int64_t maxBody) {
+bool ReadChunked(TBufferedReader& reader, TBodySink& body, int64_t maxBody) {
   int64_t start = reader.Received();
   std::string line;
   for (;;) {
@@ -103,7 +101,7 @@ bool ReadChunked(TBufferedReader& reader, std::string& body, int64_t maxBody) {
       return false;
     if (size == 0)
       return true;  // the trailer stays unread
-    if (static_cast<int64_t>(body.size()) + size > maxBody)
+    if (body.Size() + size > maxBody)
       return false;
     if (reader.ReadExact(body, static_cast<size_t>(size)) != TReadStatus::Ok)
       return false;
@@ -112,8 +110,18 @@ bool ReadChunked(TBufferedReader& reader, std::string& body, int64_t maxBody) {
 
 }  // namespace
 
+bool TBodySink::Write(const char* data, size_t size) {
+  if (size == 0)
+    return true;
+  FSize += static_cast<int64_t>(size);
+  return FWrite(data, size);
+}
+
 TBufferedReader::TBufferedReader(IByteSource& source, int timeoutMs, TReadHook hook)
-    : FSource(source), FTimeoutMs(timeoutMs), FHook(std::move(hook)), FBuffer(kBufferBytes) {}
+    : FSource(source),
+      FTimeoutMs(timeoutMs),
+      FHook(std::move(hook)),
+      FBuffer(std::make_unique_for_overwrite<char[]>(kBufferBytes)) {}
 
 TReadStatus TBufferedReader::Receive(char* into, size_t size, size_t& received) {
   switch (FSource.Recv(into, size, FTimeoutMs, received)) {
@@ -130,13 +138,13 @@ TReadStatus TBufferedReader::Receive(char* into, size_t size, size_t& received) 
 TReadStatus TBufferedReader::Fill() {
   if (FBegin == FEnd)
     FBegin = FEnd = 0;
-  if (FEnd == FBuffer.size()) {  // move the unread rest to the front
-    std::copy(FBuffer.begin() + FBegin, FBuffer.begin() + FEnd, FBuffer.begin());
+  if (FEnd == kBufferBytes) {  // move the unread rest to the front
+    std::copy(FBuffer.get() + FBegin, FBuffer.get() + FEnd, FBuffer.get());
     FEnd -= FBegin;
     FBegin = 0;
   }
   size_t received = 0;
-  TReadStatus status = Receive(FBuffer.data() + FEnd, FBuffer.size() - FEnd, received);
+  TReadStatus status = Receive(FBuffer.get() + FEnd, kBufferBytes - FEnd, received);
   if (status == TReadStatus::Ok)
     FEnd += received;
   return status;
@@ -145,12 +153,12 @@ TReadStatus TBufferedReader::Fill() {
 TReadStatus TBufferedReader::ReadLine(std::string& line) {
   line.clear();
   for (;;) {
-    auto begin = FBuffer.begin() + FBegin;
-    auto end = FBuffer.begin() + FEnd;
-    auto lf = std::find(begin, end, '\n');
+    const char* begin = FBuffer.get() + FBegin;
+    const char* end = FBuffer.get() + FEnd;
+    const char* lf = std::find(begin, end, '\n');
     line.append(begin, lf);
     if (lf != end) {
-      FBegin = static_cast<size_t>(lf - FBuffer.begin()) + 1;
+      FBegin = static_cast<size_t>(lf - FBuffer.get()) + 1;
       if (!line.empty() && line.back() == '\r')
         line.pop_back();
       return line.size() > kMaxLineBytes ? TReadStatus::Failed : TReadStatus::Ok;
@@ -164,48 +172,48 @@ TReadStatus TBufferedReader::ReadLine(std::string& line) {
   }
 }
 
-TReadStatus TBufferedReader::ReadExact(std::string& into, size_t count) {
+TReadStatus TBufferedReader::ReadExact(TBodySink& into, size_t count) {
   size_t fromBuffer = std::min(count, Buffered());
-  into.append(FBuffer.data() + FBegin, fromBuffer);
+  if (!into.Write(FBuffer.get() + FBegin, fromBuffer))
+    return TReadStatus::Failed;
   FBegin += fromBuffer;
   count -= fromBuffer;
-  if (count == 0)
-    return TReadStatus::Ok;
-  // The rest goes straight into the target, no copy through the buffer; the target grows by
-  // at most kGrowAheadBytes beyond what has arrived.
-  size_t done = into.size();
-  const size_t end = done + count;
-  while (done < end) {
-    into.resize(std::min(end, done + kGrowAheadBytes));
+  // The rest passes through the emptied buffer, handed on as each piece arrives. A receive
+  // asks for no more than is still owed, so what follows the body stays for the next read.
+  while (count > 0) {
+    FBegin = FEnd = 0;
     size_t received = 0;
-    TReadStatus status = Receive(into.data() + done, into.size() - done, received);
-    if (status != TReadStatus::Ok) {
-      into.resize(done);
+    TReadStatus status = Receive(FBuffer.get(), std::min(count, kBufferBytes), received);
+    if (status != TReadStatus::Ok)
       return status;
-    }
-    done += received;
+    if (!into.Write(FBuffer.get(), received))
+      return TReadStatus::Failed;
+    count -= received;
   }
-  into.resize(end);
   return TReadStatus::Ok;
 }
 
-TReadStatus TBufferedReader::ReadToClose(std::string& into, int64_t limit) {
-  into.append(FBuffer.data() + FBegin, Buffered());
+TReadStatus TBufferedReader::ReadToClose(TBodySink& into, int64_t limit) {
+  bool kept = into.Write(FBuffer.get() + FBegin, Buffered());
   FBegin = FEnd = 0;
+  if (!kept)
+    return TReadStatus::Failed;
   for (;;) {
-    if (static_cast<int64_t>(into.size()) > limit)
+    if (into.Size() > limit)
       return TReadStatus::Failed;
     size_t received = 0;
-    TReadStatus status = Receive(FBuffer.data(), FBuffer.size(), received);
+    TReadStatus status = Receive(FBuffer.get(), kBufferBytes, received);
     if (status == TReadStatus::Closed)
       return TReadStatus::Ok;
     if (status != TReadStatus::Ok)
       return status;
-    into.append(FBuffer.data(), received);
+    if (!into.Write(FBuffer.get(), received))
+      return TReadStatus::Failed;
   }
 }
 
-bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, int64_t maxBody) {
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, TBodySink& body,
+                int64_t maxBody) {
   answer = THTTPAnswer();
   int64_t start = reader.Received();
   auto headerTooLong = [&] { return reader.Received() - start > kMaxHeaderBytes; };
@@ -216,18 +224,18 @@ bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, int64
     TReadStatus status = reader.ReadLine(line);
     bool isStatusLine = StartsWithNoCase(line, "HTTP/");
     if (status == TReadStatus::Closed && !line.empty() && !isStatusLine) {
-      answer.Body = line;  // a one-line answer without header and line end
-      answer.CloseConnection = true;
-      return true;
+      answer.CloseConnection = true;  // a one-line answer without header and line end
+      return body.Write(line.data(), line.size());
     }
     if (status != TReadStatus::Ok || headerTooLong())
       return false;
     if (line.empty())
       continue;
     if (!isStatusLine) {  // no header at all: the body runs to the connection's end
-      answer.Body = line + "\r\n";
       answer.CloseConnection = true;
-      return reader.ReadToClose(answer.Body, maxBody) == TReadStatus::Ok;
+      line += "\r\n";
+      return body.Write(line.data(), line.size()) &&
+             reader.ReadToClose(body, maxBody) == TReadStatus::Ok;
     }
     answer.ResultCode = StatusCode(line);
     if (answer.ResultCode != 100)
@@ -257,14 +265,22 @@ bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, int64
   if (isHead || answer.ResultCode == 204 || answer.ResultCode == 304)
     return true;
   if (chunked)
-    return ReadChunked(reader, answer.Body, maxBody);
+    return ReadChunked(reader, body, maxBody);
   if (length >= 0) {
     if (length > maxBody)
       return false;
-    return reader.ReadExact(answer.Body, static_cast<size_t>(length)) == TReadStatus::Ok;
+    return reader.ReadExact(body, static_cast<size_t>(length)) == TReadStatus::Ok;
   }
   answer.CloseConnection = true;
-  return reader.ReadToClose(answer.Body, maxBody) == TReadStatus::Ok;
+  return reader.ReadToClose(body, maxBody) == TReadStatus::Ok;
+}
+
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, int64_t maxBody) {
+  TBodySink body([&answer](const char* data, size_t size) {
+    answer.Body.append(data, size);
+    return true;
+  });
+  return ReadAnswer(reader, isHead, answer, body, maxBody);
 }
 
 void StoreCookies(const std::vector<std::string>& headers, std::vector<TCookie>& cookies) {

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/HTTPSend.h"
@@ -18,6 +20,21 @@ constexpr int64_t kMaxHeaderBytes = 1 << 20;
 
 enum class TReadStatus { Ok, Closed, Failed };
 
+// Where a body goes as it arrives, piece by piece, and how much of it went there so far.
+class TBodySink {
+ public:
+  // False stops the reading: the piece could not be kept.
+  using TWrite = std::function<bool(const char* data, size_t size)>;
+
+  explicit TBodySink(TWrite write) : FWrite(std::move(write)) {}
+  bool Write(const char* data, size_t size);
+  int64_t Size() const { return FSize; }
+
+ private:
+  TWrite FWrite;
+  int64_t FSize = 0;
+};
+
 // A byte source behind a buffer; reports every receive to a hook that may stop the reading.
 class TBufferedReader {
  public:
@@ -28,10 +45,11 @@ class TBufferedReader {
   // A line without its LF and an optional CR before it. Closed: the source ended first (what
   // came of the line stays in line).
   TReadStatus ReadLine(std::string& line);
-  // Appends exactly count bytes to into, growing it as they arrive, never far ahead of them.
-  TReadStatus ReadExact(std::string& into, size_t count);
-  // Appends until the source closes (Ok then), failing past limit bytes.
-  TReadStatus ReadToClose(std::string& into, int64_t limit);
+  // Hands exactly count bytes to into as they arrive, never reading past them.
+  TReadStatus ReadExact(TBodySink& into, size_t count);
+  // Hands bytes to into until the source closes (Ok then), failing once it holds more than
+  // limit bytes.
+  TReadStatus ReadToClose(TBodySink& into, int64_t limit);
 
   void SetTimeout(int timeoutMs) { FTimeoutMs = timeoutMs; }
   // Bytes received but not read yet (sent past the last answer).
@@ -46,7 +64,8 @@ class TBufferedReader {
   IByteSource& FSource;
   int FTimeoutMs;
   TReadHook FHook;
-  std::vector<char> FBuffer;
+  // Every receive lands here and bodies are handed on from here: reused, never cleared.
+  std::unique_ptr<char[]> FBuffer;
   size_t FBegin = 0;
   size_t FEnd = 0;
   int64_t FReceived = 0;
@@ -57,12 +76,16 @@ struct THTTPAnswer {
   std::vector<std::string> Headers;  // header lines as received
   int ResultCode = 0;
   std::string MimeType;
-  std::string Body;
+  std::string Body;              // unless the body went to a sink
   bool CloseConnection = false;  // the server closes it, or asked for it with "Connection: close"
 };
 
-// Reads the answer to a request; true when it came complete. A truncated body or one longer
-// than maxBody bytes, a broken chunk size line or a failed read make it false.
+// Reads the answer to a request, its body into body; true when it came complete. A truncated
+// body or one longer than maxBody bytes, a broken chunk size line, a failed read or a body
+// piece the sink could not keep make it false.
+bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, TBodySink& body,
+                int64_t maxBody = kMaxBodyBytes);
+// The same with the body into answer.Body.
 bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer,
                 int64_t maxBody = kMaxBodyBytes);
 

@@ -79,9 +79,16 @@ bool THTTPSend::Exchange(const std::string& method, const std::string& url) {
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   http::THTTPAnswer answer;
+  TStream* stream = BodyStream;
+  http::TBodySink into([&answer, stream](const char* data, size_t size) {
+    if (stream)
+      return stream->Write(data, size);
+    answer.Body.append(data, size);
+    return true;
+  });
   FReader->SetTimeout(Timeout);
-  bool completed =
-      http::ReadAnswer(*FReader, upper == "HEAD", answer, std::min(MaxBodyBytes, kMaxBodyBytes));
+  bool completed = http::ReadAnswer(*FReader, upper == "HEAD", answer, into,
+                                    std::min(MaxBodyBytes, kMaxBodyBytes));
   ResultLine = std::move(answer.ResultLine);
   Headers = std::move(answer.Headers);
   ResultCode = answer.ResultCode;

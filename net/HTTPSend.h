@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/Streams.h"
 #include "net/TcpSocket.h"
 
 namespace velmora {
@@ -65,6 +66,9 @@ class THTTPSend {
   int64_t MaxBodyBytes = kMaxBodyBytes;
   // Request body before an exchange, answer body after it.
   std::string Document;
+  // When set, the answer body goes to this stream as it arrives instead of into Document;
+  // a failed exchange leaves in it what had arrived.
+  TStream* BodyStream = nullptr;
   std::vector<TCookie> Cookies;
   THookSocketStatus OnStatus;
 

@@ -7,6 +7,11 @@
 namespace velmora {
 
 bool TMemoryStream::Write(const char* data, size_t size) {
+  if (static_cast<size_t>(FPosition) == FData.size()) {  // growing at the end: nothing to clear
+    FData.append(data, size);
+    FPosition = static_cast<int64_t>(FData.size());
+    return true;
+  }
   auto end = static_cast<size_t>(FPosition) + size;
   if (end > FData.size())
     FData.resize(end);

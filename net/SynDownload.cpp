@@ -15,6 +15,18 @@ namespace {
 constexpr const char* kBrowserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:19.0) Gecko/20100101 Firefox/19.0";
 
+// Points a client's answer bodies at a stream for as long as it lives.
+class TBodyStreamScope {
+ public:
+  TBodyStreamScope(THTTPSend& http, TStream& stream) : FHttp(http) { FHttp.BodyStream = &stream; }
+  ~TBodyStreamScope() { FHttp.BodyStream = nullptr; }
+  TBodyStreamScope(const TBodyStreamScope&) = delete;
+  TBodyStreamScope& operator=(const TBodyStreamScope&) = delete;
+
+ private:
+  THTTPSend& FHttp;
+};
+
 }  // namespace
 
 EFCreateError::EFCreateError(const std::wstring& message)
@@ -44,12 +56,14 @@ void TSynDownload::SetReadTimeout(int ms) {
 
 std::wstring TSynDownload::URLToString(const std::wstring& URL) {
   TMemoryStream body;
-  DoDownload(URL, body);
-  return AnsiBytesToWide(body.Data());
+  return DoDownload(URL, body) ? AnsiBytesToWide(body.Data()) : std::wstring();
 }
 
 void TSynDownload::URLToStream(const std::wstring& URL, TStream& Stream) {
-  DoDownload(URL, Stream);
+  // Collected apart first: a failed exchange must leave the caller's stream as it was.
+  TMemoryStream body;
+  if (DoDownload(URL, body))
+    Stream.Write(body.Data().data(), body.Data().size());
   Stream.SetPosition(0);
 }
 
@@ -69,11 +83,11 @@ bool TSynDownload::PostURL(const std::wstring& URL) {
 
 bool TSynDownload::DoDownload(const std::wstring& URL, TStream& Target) {
   StartTransfer(URL);
-  bool completed = RunExchange(*FHTTP, "GET", WideToAnsi(URL));
-  if (completed) {
-    std::string body = std::move(FHTTP->Document);
-    FHTTP->Document = std::string();
-    completed = Target.Write(body.data(), body.size());
+  bool completed;
+  {
+    // Each piece of the body goes on to the target as it arrives: never held whole.
+    TBodyStreamScope into(*FHTTP, Target);
+    completed = RunExchange(*FHTTP, "GET", WideToAnsi(URL));
   }
   FinishTransfer();
   return completed;

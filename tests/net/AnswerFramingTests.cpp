@@ -1,11 +1,15 @@
 // How answers are framed and when an exchange counts as completed: a table of server answers
-// played on loopback to the client, and the limits against hostile answers.
+// played on loopback to the client, into its Document and into a stream, and the limits
+// against hostile answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "net/HTTPAnswer.h"
 #include "net/HTTPSend.h"
+#include "net/Streams.h"
 #include "tests/net/LoopbackServer.h"
 
 namespace velmora {
@@ -83,16 +87,51 @@ TEST(HttpAnswerFraming, AnswersToGet) {
       {"header line above the limit", kOk + "X-Long: " + std::string(70000, 'a') + "\r\n\r\n",
        TAfterAnswer::KeepOpen, false, 200, ""},
   };
+  // Each answer once into Document and once straight into a stream as it arrives.
   for (const TAnswerCase& c : cases) {
-    SCOPED_TRACE(c.Name);
+    for (bool streamed : {false, true}) {
+      SCOPED_TRACE(std::string(c.Name) + (streamed ? ", into a stream" : ", into Document"));
+      TLoopbackServer server;
+      server.Queue(c.Answer, c.After);
+      THTTPSend http;
+      http.Protocol = "1.1";
+      http.Timeout = 5000;
+      TMemoryStream stream;
+      if (streamed)
+        http.BodyStream = &stream;
+      EXPECT_EQ(http.HTTPMethod("GET", server.Url("/")), c.Completed);
+      EXPECT_EQ(http.ResultCode, c.Status);
+      EXPECT_EQ(http.Document, streamed ? "" : c.Body);
+      if (streamed && c.Completed)
+        EXPECT_EQ(stream.Data(), c.Body);
+    }
+  }
+}
+
+// A stream that takes nothing, as a full disk would.
+class TRefusingStream : public TStream {
+ public:
+  bool Write(const char*, size_t) override { return false; }
+  int64_t Position() const override { return 0; }
+  void SetPosition(int64_t) override {}
+};
+
+TEST(HttpAnswerFraming, ABodyTheStreamRefusesFailsTheExchangeInEveryFraming) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"length", kOk + "Content-Length: 5\r\n\r\nhello"},
+      {"chunked", kOk + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"},
+      {"to the close", "HTTP/1.0 200 OK\r\n\r\nhello"},
+      {"no header", "hello\r\nworld"},
+  };
+  for (const auto& [name, answer] : cases) {
+    SCOPED_TRACE(name);
     TLoopbackServer server;
-    server.Queue(c.Answer, c.After);
+    server.Queue(answer, TAfterAnswer::Close);
     THTTPSend http;
-    http.Protocol = "1.1";
     http.Timeout = 5000;
-    EXPECT_EQ(http.HTTPMethod("GET", server.Url("/")), c.Completed);
-    EXPECT_EQ(http.ResultCode, c.Status);
-    EXPECT_EQ(http.Document, c.Body);
+    TRefusingStream stream;
+    http.BodyStream = &stream;
+    EXPECT_FALSE(http.HTTPMethod("GET", server.Url("/")));
   }
 }
 
@@ -160,9 +199,9 @@ TEST(HttpAnswerFraming, EndlessHeaderFailsAtTheHeaderLimit) {
 TEST(HttpAnswerFraming, BodyReadToTheEndFailsPastItsLimit) {
   TEndlessSource source("", 'x');
   http::TBufferedReader reader(source, 1000, nullptr);
-  std::string body;
+  http::TBodySink body([](const char*, size_t) { return true; });
   EXPECT_EQ(reader.ReadToClose(body, 1 << 20), http::TReadStatus::Failed);
-  EXPECT_LE(body.size(), (1u << 20) + 64 * 1024);
+  EXPECT_LE(body.Size(), (1u << 20) + 64 * 1024);
 }
 
 }  // namespace
