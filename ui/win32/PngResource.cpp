@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <cstring>
+
 namespace velmora {
 namespace {
 
@@ -46,17 +48,42 @@ TScopedBitmap Decode(const BYTE* data, DWORD size) {
   return bitmap;
 }
 
-}  // namespace
+struct TResourceBytes {
+  const BYTE* Data = nullptr;
+  DWORD Size = 0;
+};
 
-TScopedBitmap LoadPngResource(HINSTANCE instance, int id) {
+TResourceBytes FindPng(HINSTANCE instance, int id) {
   HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RCDATA
   HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
   if (!data)
     return {};
+  return {static_cast<const BYTE*>(data), SizeofResource(instance, resource)};
+}
+
+}  // namespace
+
+int PngResourceWidth(HINSTANCE instance, int id) {
+  // The signature, then the first chunk, IHDR, whose data start with the width (big-endian).
+  static constexpr BYTE kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                    0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+  const TResourceBytes png = FindPng(instance, id);
+  if (png.Size < sizeof(kStart) + 8 || memcmp(png.Data, kStart, sizeof(kStart)) != 0)
+    return 0;
+  const BYTE* width = png.Data + sizeof(kStart);
+  const DWORD value =
+      (DWORD{width[0]} << 24) | (DWORD{width[1]} << 16) | (DWORD{width[2]} << 8) | DWORD{width[3]};
+  return value <= 4096 ? static_cast<int>(value) : 0;
+}
+
+TScopedBitmap LoadPngResource(HINSTANCE instance, int id) {
+  const TResourceBytes png = FindPng(instance, id);
+  if (!png.Data)
+    return {};
   // COM for this call alone; a thread that has it already keeps it.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  TScopedBitmap bitmap = Decode(static_cast<const BYTE*>(data), SizeofResource(instance, resource));
+  TScopedBitmap bitmap = Decode(png.Data, png.Size);
   if (SUCCEEDED(com))
     CoUninitialize();
   return bitmap;

@@ -12,4 +12,8 @@ namespace velmora {
 // empty when it is missing or cannot be decoded.
 TScopedBitmap LoadPngResource(HINSTANCE instance, int id);
 
+// The PNG resource's width in pixels, read from its header without decoding; 0 when it is
+// missing or no PNG.
+int PngResourceWidth(HINSTANCE instance, int id);
+
 }  // namespace velmora

@@ -172,7 +172,7 @@ class TfrmMain {
   TTrayIcon FTray;
   HWND FFocus = nullptr;       // the control that had the focus when the window went inactive
   bool FTrayLeftDown = false;  // a left click on the icon began (not the second of a double)
-  TScopedBitmap FLogos[3];     // the logo at 96, 144 and 192 DPI
+  TScopedBitmap FLogos[3];     // the logo at 96, 144 and 192 DPI, each decoded when first drawn
   TWriteFailureReports FWriteReports;
 };
 

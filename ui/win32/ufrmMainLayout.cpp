@@ -94,8 +94,6 @@ bool TfrmMain::Create(const TConnectorEnv* connectorEnv) {
   FLayout.SetDpi(WindowDpi(FHandle));
   PlaceWindow(nullptr);
   RebuildFonts();
-  for (int i = 0; i < 3; ++i)
-    FLogos[i] = LoadPngResource(FInstance, IDB_LOGO_96 + i);
   FTooltips.Create(FHandle);
   CreateControls();
   FormCreate(connectorEnv);
@@ -365,17 +363,26 @@ void TfrmMain::DrawLogo(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &box, ContainerBrush());
   int boxWidth = box.right - box.left;
   int boxHeight = box.bottom - box.top;
-  // The smallest drawing that is not smaller than the box, or the largest there is.
-  HBITMAP logo = nullptr;
-  BITMAP info{};
-  for (const TScopedBitmap& candidate : FLogos) {
-    if (!candidate)
+  // The smallest drawing that is not smaller than the box, or the largest there is, chosen by
+  // the widths in the images' headers: only the drawing shown is decoded, when first drawn,
+  // which keeps the decode out of the start before the window shows.
+  int chosen = -1;
+  for (int i = 0; i < static_cast<int>(std::size(FLogos)); ++i) {
+    const int width = PngResourceWidth(FInstance, IDB_LOGO_96 + i);
+    if (width <= 0)
       continue;
-    logo = candidate.Get();
-    GetObjectW(logo, sizeof(info), &info);
-    if (info.bmWidth >= boxWidth)
+    chosen = i;
+    if (width >= boxWidth)
       break;
   }
+  if (chosen < 0)
+    return;
+  if (!FLogos[chosen])
+    FLogos[chosen] = LoadPngResource(FInstance, IDB_LOGO_96 + chosen);
+  const HBITMAP logo = FLogos[chosen].Get();
+  BITMAP info{};
+  if (logo)
+    GetObjectW(logo, sizeof(info), &info);
   if (!logo || info.bmWidth <= 0 || info.bmHeight <= 0)
     return;
   // Proportional: as large as fits, from the top-left corner.
