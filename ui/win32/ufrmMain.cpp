@@ -60,6 +60,8 @@ bool CreateMainForms(HINSTANCE instance, int showCommand, const TConnectorEnv* c
   }
   ShowWindow(frmMain->Handle(), showCommand);
   UpdateWindow(frmMain->Handle());
+  // After the window: adding the icon waits for the shell's answer, which the window need not.
+  frmMain->AddTrayIcon();
   return true;
 }
 
@@ -277,7 +279,6 @@ void TfrmMain::FormCreate(const TConnectorEnv* connectorEnv) {
   Connector->SetFormHandle(reinterpret_cast<uintptr_t>(FHandle));
   SetConnectCaption(kCaptionConnect);
   SetWindowTextW(FHandle, kApplicationTitle);
-  AddTrayIcon();  // its tooltip is the application title
   FRASFilename = FormRasPhonebookPath(AllUsersDataFolder());
   WriteRasphoneEntry(FRASFilename);
   LoadLoginData();

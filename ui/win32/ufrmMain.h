@@ -56,6 +56,8 @@ class TfrmMain {
   // Creates the window and its controls; FormCreate runs before this returns.
   bool Create(const TConnectorEnv* connectorEnv);
   HWND Handle() const { return FHandle; }
+  // Adds the tray icon once; its tooltip is the application title.
+  void AddTrayIcon();
   UINT Dpi() const { return FLayout.Dpi(); }
 
   // The data module's images reach the controls (again after a DPI change).
@@ -155,7 +157,6 @@ class TfrmMain {
   // Whether a setting's yes/no list (a ListId of kSettingRows) says yes.
   bool SettingOn(int listId) const;
 
-  void AddTrayIcon();
   void RemoveTrayIcon();
 
   HINSTANCE FInstance;
