@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The Windows half of scripts/bench: Ostrada.exe and the reference program side by side under
 Wine on Xvfb, with the stand-in dialer and account server on loopback, runs alternating.
-Prints one table row per figure: our median, the reference's, the ratio and the target.
+Prints one table row per figure: our median, the reference's, the ratio and the target; the
+rows of our window hidden have no reference.
 
   wine_bench.py OSTRADA_EXE REFERENCE_EXE RASDIAL_EXE UIDRIVER_EXE WORK RUNS
 
@@ -201,9 +202,12 @@ class Bench:
                 self.stop(program, side)
         return figures
 
-    def idle(self, idle_s):
+    def idle(self, idle_s, hidden=False):
+        """Readings over the idle time, the line up; hidden: ours alone, its window hidden as
+        to the tray (the program's usual state once it has dialled at start)."""
         keys = ("rss", "private", "anon", "cpu", "side_cpu", "wakeups", "main_wakeups", "threads")
-        figures = {side: {key: [] for key in keys} for side in ("ours", "reference")}
+        sides = ("ours",) if hidden else ("ours", "reference")
+        figures = {side: {key: [] for key in keys} for side in sides}
         for _ in range(self.runs):
             for side, got in figures.items():
                 program, _ = self.launch(side)
@@ -212,6 +216,8 @@ class Bench:
                                                   timeout_ms=30000)
                     if not ok:
                         raise RuntimeError(f"the line did not come up: {text}")
+                if hidden:
+                    self.read("hide")
                 pid = self.windows_pid(side)
                 time.sleep(2)  # the driver's own side processes end
                 self.reap()
@@ -325,6 +331,12 @@ def main():
         row("wake-ups, all threads", o["wakeups"], r["wakeups"], "/s", digits=1)
         row("wake-ups, main thread", o["main_wakeups"], r["main_wakeups"], "/s", digits=1)
         row("threads", o["threads"], r["threads"], "", digits=0)
+        # The same idle with our window hidden; the reference has no hidden state to compare.
+        hidden = bench.idle(idle_s, hidden=True)["ours"]
+        row(f"hidden: private after {idle_s:.0f} s idle", hidden["private"], None, "MiB",
+            digits=1)
+        row(f"hidden: CPU over {2 * idle_s:.0f} s idle", hidden["cpu"], None, "% core", digits=3)
+        row("hidden: wake-ups, main thread", hidden["main_wakeups"], None, "/s", digits=1)
         dial, connected, resume = bench.redial()
         row("line down to automatic dial", dial, None, "s", digits=2)
         row("line down to \"Подключено\"", connected, None, "s", digits=2)
