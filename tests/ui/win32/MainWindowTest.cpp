@@ -8,9 +8,11 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 
+#include "base/win32/Scoped.h"
 #include "engine/AppTitle.h"
 #include "engine/uConnectorClass.h"
 #include "tests/engine/fakes/FakeClock.h"
@@ -370,6 +372,51 @@ TEST_F(MainWindow, DpiChangeScalesTheLayoutAndFont) {
              sizeof(font), &font);
   EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi * 3 / 2), 72));
   EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+}
+
+// The logo drawn through the window's WM_DRAWITEM into a bitmap of the box's size: its count
+// of colours (a box filled with the background alone has one).
+int LogoColours(HWND window, HWND logo) {
+  RECT box;
+  GetClientRect(logo, &box);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = box.right;
+  info.bmiHeader.biHeight = -box.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const TScopedBitmap target(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const TMemoryDC dc(CreateCompatibleDC(nullptr));
+  if (!target || !dc)
+    return 0;
+  const TSelection selected(dc.Get(), target.Get());
+  DRAWITEMSTRUCT item{};
+  item.CtlType = ODT_STATIC;
+  item.CtlID = IDC_imgMainLogo;
+  item.itemAction = ODA_DRAWENTIRE;
+  item.hwndItem = logo;
+  item.hDC = dc.Get();
+  item.rcItem = box;
+  SendMessageW(window, WM_DRAWITEM, IDC_imgMainLogo, reinterpret_cast<LPARAM>(&item));
+  GdiFlush();
+  const auto* pixels = static_cast<const DWORD*>(bits);
+  std::set<DWORD> colours(pixels, pixels + box.right * box.bottom);
+  return static_cast<int>(colours.size());
+}
+
+TEST_F(MainWindow, LogoIsDrawnAtEveryDpi) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  const UINT dpi = frmMain->Dpi();
+  for (UINT percent : {100u, 150u, 200u}) {
+    SCOPED_TRACE(percent);
+    const UINT scaled = dpi * percent / 100;
+    RECT suggested{40, 30, 40 + 800, 30 + 800};
+    SendMessageW(Window, WM_DPICHANGED, MAKEWPARAM(scaled, scaled),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_GT(LogoColours(Window, Control(IDC_imgMainLogo)), 16);
+  }
 }
 
 TEST_F(MainWindow, LineCheckRowsSetButtonsCaptionImageAndTheRedialTimer) {
