@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "base/win32/Dib.h"
+
 namespace velmora {
 namespace {
 
@@ -32,15 +34,8 @@ TScopedBitmap Decode(const BYTE* data, DWORD size) {
       FAILED(converter.Get()->GetSize(&width, &height)) || width == 0 || height == 0 ||
       width > 4096 || height > 4096)
     return {};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = static_cast<LONG>(width);
-  info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as WIC copies
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  TScopedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  void* bits = nullptr;  // top-down, as WIC copies
+  TScopedBitmap bitmap = MakeTopDownDib(static_cast<int>(width), static_cast<int>(height), bits);
   const UINT stride = width * 4;
   if (!bitmap || FAILED(converter.Get()->CopyPixels(nullptr, stride, stride * height,
                                                     static_cast<BYTE*>(bits))))

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/WindowMessages.h"
+#include "base/win32/Dib.h"
 #include "base/win32/Scoped.h"
 #include "base/win32/SystemCodePage.h"
 #include "base/win32/SystemFunction.h"
@@ -287,16 +288,9 @@ TCapture CaptureScreen(const RECT& rect) {
   }
   const velmora::TWindowDC screen(nullptr);
   const velmora::TMemoryDC memory(CreateCompatibleDC(screen.Get()));
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = capture.Width;
-  info.bmiHeader.biHeight = -capture.Height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const velmora::TScopedBitmap bitmap(
-      CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const velmora::TScopedBitmap bitmap =
+      velmora::MakeTopDownDib(capture.Width, capture.Height, bits);
   if (bitmap) {
     const velmora::TSelection selected(memory.Get(), bitmap.Get());
     BitBlt(memory.Get(), 0, 0, capture.Width, capture.Height, screen.Get(), rect.left, rect.top,

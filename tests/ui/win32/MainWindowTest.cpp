@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "base/win32/Dib.h"
 #include "base/win32/Scoped.h"
 #include "engine/AppTitle.h"
 #include "engine/uConnectorClass.h"
@@ -379,15 +380,8 @@ TEST_F(MainWindow, DpiChangeScalesTheLayoutAndFont) {
 int LogoColours(HWND window, HWND logo) {
   RECT box;
   GetClientRect(logo, &box);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = box.right;
-  info.bmiHeader.biHeight = -box.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const TScopedBitmap target(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const TScopedBitmap target = MakeTopDownDib(box.right, box.bottom, bits);
   const TMemoryDC dc(CreateCompatibleDC(nullptr));
   if (!target || !dc)
     return 0;
