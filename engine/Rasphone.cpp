@@ -3,9 +3,12 @@
 
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "base/CodePage.h"
 #include "engine/ArgumentQuote.h"
+#include "engine/DialCredentials.h"
 
 namespace velmora {
 
@@ -53,6 +56,11 @@ std::wstring ListingCommandLine(const std::wstring& dialer) {
 
 bool RunRasphone(IConsoleRunner& runner, const std::wstring& dialer, const std::wstring& login,
                  const std::wstring& password, std::wstring& output, const TStopSignal* stop) {
+  // The last guard: whatever asked for the dial, such a credential never reaches the dialer.
+  if (std::optional<std::wstring> refusal = DialRefusal(login, password)) {
+    output = std::move(*refusal);
+    return false;
+  }
   const bool delivered =
       RunKeepingLastChunk(runner, DialCommandLine(dialer, login, password), stop);
   output = LastConsoleOutput();

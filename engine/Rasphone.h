@@ -24,7 +24,9 @@ std::wstring ListingCommandLine(const std::wstring& dialer);
 
 // Dials the entry; output receives LastConsoleOutput after the run. Returns false when the
 // dialer delivered no output at all (it could not be started) or when its output carries an
-// error number (IsDialError); true otherwise.
+// error number (IsDialError); true otherwise. A login or password that the dialer would take
+// for one of its switches (ReadAsDialerSwitch) is not dialled: output receives the refusal's
+// line (DialRefusedLine), LastConsoleOutput stays as it was, and the result is false.
 bool RunRasphone(IConsoleRunner& runner, const std::wstring& dialer, const std::wstring& login,
                  const std::wstring& password, std::wstring& output,
                  const TStopSignal* stop = nullptr);

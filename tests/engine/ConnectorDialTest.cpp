@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/CodePage.h"
+#include "engine/DialCredentials.h"
 #include "engine/Rasphone.h"
 #include "engine/Ticks.h"
 #include "tests/engine/fakes/FakeEnv.h"
@@ -137,6 +138,38 @@ TEST_F(ConnectorDial, TheDialerGetsTheEntryLoginAndPasswordOnItsCommandLine) {
             (std::vector<std::wstring>{DialCommandLine(kTestDialer, L"abonent 7", L"p&ss#word"),
                                        HangUpCommandLine(kTestDialer)}));
   EXPECT_EQ(Fake.Runner.Params(), (std::vector<std::wstring>{L"", L""}));
+}
+
+TEST_F(ConnectorDial, ACredentialTakenForASwitchRunsNoDialerAndEndsAsAFailedDial) {
+  struct TCase {
+    std::wstring Login;
+    std::wstring Password;
+  };
+  const std::vector<TCase> cases = {
+      {L"/PHONEBOOK:C:\\Users\\Public\\x.pbk", L"secret"},
+      {L"user01", L"/PHONEBOOK:C:\\Users\\Public\\x.pbk"},
+      {L" /PREFIXSUFFIX", L"/x"},
+  };
+  for (const TCase& c : cases) {
+    TFakeEnv fake;
+    fake.Runner.Script(TDialerRun::Dial, {kSuccess});
+    auto connector = fake.Create();
+    connector->SetLogin(c.Login);
+    connector->SetPassword(c.Password);
+    ASSERT_TRUE(connector->Connect());
+    ASSERT_TRUE(fake.Notifier.WaitCount(cnDialDone, 1));
+    EXPECT_EQ(fake.Notifier.DialCodes(),
+              (std::vector<uint32_t>{cnDialStarted, cnHangUp, cnDialDone}));
+    EXPECT_EQ(fake.Runner.Started(TDialerRun::Dial), 0);
+    EXPECT_EQ(connector->ConsoleOutput(), *DialRefusal(c.Login, c.Password));
+    // The connector goes on: a plain login dials.
+    connector->SetLogin(L"user01");
+    connector->SetPassword(L"secret");
+    ASSERT_TRUE(connector->Connect());
+    ASSERT_TRUE(fake.Notifier.WaitCount(cnDialDone, 2));
+    EXPECT_EQ(fake.Runner.Commands().back(), DialCommandLine(kTestDialer, L"user01", L"secret"));
+    EXPECT_EQ(connector->ConsoleOutput(), AnsiToWide(kSuccess));
+  }
 }
 
 TEST_F(ConnectorDial, ADialThatThrowsIsRecordedAndStillEndsAsADialEnds) {
