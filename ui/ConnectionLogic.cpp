@@ -4,6 +4,7 @@
 #include <climits>
 #include <cwctype>
 
+#include "engine/DialCredentials.h"
 #include "engine/DialEntry.h"
 
 namespace velmora {
@@ -62,9 +63,28 @@ TLineCheckDecision DecideLineChecked(bool pingStatus, bool autoReconnect, uint32
   return d;
 }
 
-TDialDoneDecision DecideDialDone(int errorCode) {
+TDialGate DecideDial(const std::wstring& login, const std::wstring& password, TDialAsk ask) {
+  const TSwitchCredentials which = FindSwitchCredentials(login, password);
+  TDialGate gate;
+  if (!which.Any())
+    return gate;
+  gate.Dial = false;
+  if (ask == TDialAsk::Automatic) {
+    gate.LogLine = DialRefusedLine(which);
+    gate.EnableConnect = true;
+    return gate;
+  }
+  const wchar_t* const field = which.Login && which.Password ? L"логин и пароль"
+                               : which.Login                 ? L"логин"
+                                                             : L"пароль";
+  gate.Message = DialRefusedLine(which) + L" Исправьте " + field + L" и нажмите «" +
+                 kCaptionConnect + L"» ещё раз.";
+  return gate;
+}
+
+TDialDoneDecision DecideDialDone(int errorCode, bool refused) {
   TDialDoneDecision d;
-  if (IsDialError(errorCode)) {
+  if (refused || IsDialError(errorCode)) {
     d.Failed = true;
     d.EnableConnect = true;
     d.Caption = kCaptionConnect;

@@ -68,16 +68,32 @@ inline void NoteDialByHand(TReconnectState& state) {
   state.HungUpByHand = false;
 }
 
+// Who asked for a dial: the subscriber's click on "Подключить", or the reconnect timer.
+enum class TDialAsk { ByHand, Automatic };
+
+// Whether a dial asked for goes ahead with these credentials. When the dialer would take the
+// login or the password for one of its switches (FindSwitchCredentials) nothing is dialled: a
+// click shows Message; an automatic dial writes LogLine to the log instead and enables
+// bConnect again, so the subscriber can mend the field and dial by hand.
+struct TDialGate {
+  bool Dial = true;
+  std::wstring Message;
+  std::wstring LogLine;
+  bool EnableConnect = false;
+};
+TDialGate DecideDial(const std::wstring& login, const std::wstring& password, TDialAsk ask);
+
 struct TDialDoneDecision {
-  bool Failed = false;         // the dialer reported an error number (IsDialError)
+  bool Failed = false;         // an error number (IsDialError), or a dial that was refused
   bool EnableConnect = false;  // on failure only; bDisconnect is never touched
   const wchar_t* Caption = nullptr;
   int Image = kImageUnchanged;
   bool RequestLineCheck = false;  // NextPingCheck := 0
 };
 
-// A dial has ended; errorCode is the dialer's error number found in its output (0: none).
-TDialDoneDecision DecideDialDone(int errorCode);
+// A dial has ended; errorCode is the dialer's error number found in its output (0: none);
+// refused: the dialer was not run because of the credentials (IsDialRefusedLine), a failure.
+TDialDoneDecision DecideDialDone(int errorCode, bool refused);
 
 // bRefresh may be enabled again once more than kRefreshLimitMs have passed since the last
 // manual refresh; the difference is taken on the wrapping 32-bit counter.

@@ -317,12 +317,73 @@ TEST(DialDone, ErrorNumbersFrom600To800MeanFailure) {
                          {801, false}, {-1, false},  {1, false},  {9999, false}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.ErrorCode);
-    TDialDoneDecision d = DecideDialDone(c.ErrorCode);
+    TDialDoneDecision d = DecideDialDone(c.ErrorCode, /*refused=*/false);
     EXPECT_EQ(d.Failed, c.Failed);
     EXPECT_EQ(d.EnableConnect, c.Failed);
     EXPECT_EQ(d.RequestLineCheck, !c.Failed);
     EXPECT_STREQ(d.Caption, c.Failed ? kCaptionConnect : kCaptionConnected);
     EXPECT_EQ(d.Image, c.Failed ? kImageRed : kImageUnchanged);
+  }
+}
+
+TEST(DialDone, ADialRefusedForItsCredentialsIsAFailureWithoutAnErrorNumber) {
+  TDialDoneDecision d = DecideDialDone(0, /*refused=*/true);
+  EXPECT_TRUE(d.Failed);
+  EXPECT_TRUE(d.EnableConnect);
+  EXPECT_FALSE(d.RequestLineCheck);
+  EXPECT_STREQ(d.Caption, kCaptionConnect);
+  EXPECT_EQ(d.Image, kImageRed);
+}
+
+TEST(DialGate, ACredentialBeginningWithASlashIsShownByHandAndLoggedAutomatically) {
+  struct TCase {
+    const char* Name;
+    std::wstring Login;
+    std::wstring Password;
+    TDialAsk Ask;
+    TDialGate Expected;
+  };
+  const std::wstring kLoginLine =
+      L"Подключение не выполнено: логин не может начинаться с символа «/».";
+  const std::wstring kPasswordLine =
+      L"Подключение не выполнено: пароль не может начинаться с символа «/».";
+  const std::wstring kBothLine =
+      L"Подключение не выполнено: логин и пароль не могут начинаться с символа «/».";
+  const std::vector<TCase> cases = {
+      {"plain, by hand", L"user01", L"secret", TDialAsk::ByHand, {}},
+      {"plain, automatic", L"user01", L"secret", TDialAsk::Automatic, {}},
+      {"blanks and quotes", L"two words", L"pa ss\"w", TDialAsk::ByHand, {}},
+      {"empty fields still dial", L"", L"", TDialAsk::ByHand, {}},
+      {"login, by hand",
+       L"/PHONEBOOK:C:\\Users\\Public\\x.pbk",
+       L"secret",
+       TDialAsk::ByHand,
+       {false, kLoginLine + L" Исправьте логин и нажмите «Подключить» ещё раз.", L"", false}},
+      {"password, by hand",
+       L"user01",
+       L" /x",
+       TDialAsk::ByHand,
+       {false, kPasswordLine + L" Исправьте пароль и нажмите «Подключить» ещё раз.", L"", false}},
+      {"both, by hand",
+       L"/a",
+       L"/b",
+       TDialAsk::ByHand,
+       {false, kBothLine + L" Исправьте логин и пароль и нажмите «Подключить» ещё раз.", L"",
+        false}},
+      {"login, automatic",
+       L"/PHONEBOOK:C:\\Users\\Public\\x.pbk",
+       L"secret",
+       TDialAsk::Automatic,
+       {false, L"", kLoginLine, true}},
+      {"both, automatic", L"/a", L"/b", TDialAsk::Automatic, {false, L"", kBothLine, true}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TDialGate gate = DecideDial(c.Login, c.Password, c.Ask);
+    EXPECT_EQ(gate.Dial, c.Expected.Dial);
+    EXPECT_EQ(gate.Message, c.Expected.Message);
+    EXPECT_EQ(gate.LogLine, c.Expected.LogLine);
+    EXPECT_EQ(gate.EnableConnect, c.Expected.EnableConnect);
   }
 }
 

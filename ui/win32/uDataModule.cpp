@@ -114,7 +114,7 @@ void TDataModuleX::tmrEnableRefreshTimer() {
 void TDataModuleX::tmrReconnectTimer() {
   tmrReconnect.SetEnabled(false);  // one redial per start of the timer
   if (frmMain)
-    frmMain->bConnectClick();
+    frmMain->bConnectClick(TDialAsk::Automatic);
 }
 
 void TDataModuleX::pmTrayPopup() {

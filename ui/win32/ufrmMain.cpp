@@ -6,6 +6,7 @@
 
 #include "BuildConfig.h"
 #include "engine/AppTitle.h"
+#include "engine/DialCredentials.h"
 #include "engine/Phonebook.h"
 #include "engine/Rasphone.h"
 #include "engine/SystemFolders.h"
@@ -206,11 +207,7 @@ void TfrmMain::OnCommand(HWND control, int id, int notification) {
     int Notification;
     THandler Handler;
   } kRoutes[] = {
-      {IDC_bConnect, BN_CLICKED,
-       [](TfrmMain& w, HWND) {
-         NoteDialByHand(ReconnectState);  // the reconnect timer calls bConnectClick directly
-         w.bConnectClick();
-       }},
+      {IDC_bConnect, BN_CLICKED, [](TfrmMain& w, HWND) { w.bConnectClick(TDialAsk::ByHand); }},
       {IDC_bDisconnect, BN_CLICKED, [](TfrmMain& w, HWND) { w.bDisconnectClick(); }},
       {IDC_bRefresh, BN_CLICKED, [](TfrmMain& w, HWND) { w.bRefreshClick(); }},
       {IDC_ebLogin, EN_CHANGE, [](TfrmMain& w, HWND) { w.ebLoginChange(); }},
@@ -291,7 +288,22 @@ void TfrmMain::FormDestroy() {
   Connector.reset();
 }
 
-void TfrmMain::bConnectClick() {
+void TfrmMain::bConnectClick(TDialAsk ask) {
+  // Asked before the caption changes. A dial that is not made leaves the page as it was, and a
+  // refused click keeps a hang-up by hand's mark, so no automatic dial of it follows either.
+  const TDialGate gate =
+      Connector ? DecideDial(Connector->Login(), Connector->Password(), ask) : TDialGate{};
+  if (!gate.Dial) {
+    if (!gate.Message.empty())
+      MessageBoxW(FHandle, gate.Message.c_str(), kApplicationTitle, MB_OK | MB_ICONWARNING);
+    if (!gate.LogLine.empty())
+      AppendLog(gate.LogLine);
+    if (gate.EnableConnect)
+      EnableWindow(bConnect, TRUE);
+    return;
+  }
+  if (ask == TDialAsk::ByHand)
+    NoteDialByHand(ReconnectState);
   SetConnectCaption(kCaptionConnecting);
   if (Connector && Connector->Connect())
     EnableWindow(bConnect, FALSE);
@@ -471,7 +483,7 @@ void TfrmMain::WMConnector(WPARAM code) {
       if (DataModuleX)
         DataModuleX->tmrReconnect.SetEnabled(false);
       std::wstring output = Connector->ConsoleOutput();
-      TDialDoneDecision d = DecideDialDone(GetRasphoneErrorCode(output));
+      TDialDoneDecision d = DecideDialDone(GetRasphoneErrorCode(output), IsDialRefusedLine(output));
       if (d.EnableConnect)
         EnableWindow(bConnect, TRUE);
       if (d.RequestLineCheck)

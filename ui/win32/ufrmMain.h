@@ -14,6 +14,7 @@
 #include "base/win32/Scoped.h"
 #include "engine/AppTitle.h"
 #include "engine/uConnectorClass.h"
+#include "ui/ConnectionLogic.h"
 #include "ui/StoredSettings.h"
 #include "ui/win32/ControlLayout.h"
 #include "ui/win32/Tooltips.h"
@@ -69,7 +70,9 @@ class TfrmMain {
   // Event handlers bound to the controls.
   void FormCreate(const TConnectorEnv* connectorEnv);
   void FormDestroy();
-  void bConnectClick();
+  // By hand (the button) or automatic (tmrReconnect): a dial that cannot be made is shown to
+  // the subscriber in a message, or written to the log, respectively.
+  void bConnectClick(TDialAsk ask);
   void bDisconnectClick();
   void bRefreshClick();
   void ebLoginChange();

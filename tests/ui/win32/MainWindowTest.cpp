@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/win32/Dib.h"
 #include "base/win32/Scoped.h"
@@ -468,6 +469,69 @@ TEST_F(MainWindow, FailedDialShowsRedAndLogsTheOutputTwiceThenTheSeparator) {
   ASSERT_NE(second, std::wstring::npos);
   EXPECT_LT(second, text.find(L"------------------------"));
   EXPECT_EQ(text.substr(text.size() - 26), L"------------------------\r\n");
+}
+
+TEST_F(MainWindow, ALoginBeginningWithASlashIsShownByHandLoggedAutomaticallyAndNeverDialled) {
+  ASSERT_NO_FATAL_FAILURE(Create());
+  Runner.Script(TDialerRun::Dial, {kFailedDial});
+  HWND login = Control(IDC_ebLogin);
+  HWND log = Control(IDC_mInfo);
+  SetWindowTextW(login, L"/PHONEBOOK:C:\\Users\\Public\\x.pbk");
+  SetWindowTextW(Control(IDC_ebPassword), L"secret");
+  const std::wstring line = L"Подключение не выполнено: логин не может начинаться с символа «/».";
+  auto timesLogged = [&](const std::wstring& text) {
+    int count = 0;
+    const std::wstring all = Text(log);
+    for (size_t at = all.find(text); at != std::wstring::npos; at = all.find(text, at + 1))
+      ++count;
+    return count;
+  };
+
+  // By hand: the message says why; nothing else changes, not even a hang-up by hand's mark.
+  Notify(cnLineChecked);  // enables bConnect
+  ReconnectState.HungUpByHand = true;
+  {
+    TMessageBoxCloser closer;
+    Click(IDC_bConnect);
+    EXPECT_EQ(closer.Text(), line + L" Исправьте логин и нажмите «Подключить» ещё раз.");
+  }
+  EXPECT_TRUE(Enabled(IDC_bConnect));
+  EXPECT_EQ(Text(Control(IDC_bConnect)), L"Подключить");
+  EXPECT_TRUE(ReconnectState.HungUpByHand);
+  EXPECT_EQ(timesLogged(line), 0);
+
+  // Automatic: one line in the log, and bConnect enabled again for a dial by hand.
+  ReconnectState.HungUpByHand = false;
+  Select(IDC_cbAutoReconnect, 1);
+  Notify(cnLineChecked);
+  ASSERT_TRUE(DataModuleX->tmrReconnect.Enabled());
+  EXPECT_FALSE(Enabled(IDC_bConnect));
+  DataModuleX->tmrReconnectTimer();
+  EXPECT_TRUE(Enabled(IDC_bConnect));
+  EXPECT_EQ(Text(Control(IDC_bConnect)), L"Подключить");
+  EXPECT_EQ(timesLogged(line), 1);
+
+  // Should a dial reach the connector all the same, it fails there without the dialer: the
+  // refusal is logged as a failed dial's output is, and the page shows a failure.
+  ASSERT_TRUE(Connector->Connect());
+  ASSERT_TRUE(PumpUntil([&] { return Text(log).find(L"------") != std::wstring::npos; }));
+  Pump();
+  EXPECT_EQ(timesLogged(line), 3);
+  EXPECT_TRUE(Enabled(IDC_bConnect));
+  EXPECT_EQ(Text(Control(IDC_bConnect)), L"Подключить");
+  EXPECT_EQ(ConnectImage(), 2);
+
+  // Mended, the click dials: the only dial of the test.
+  SetWindowTextW(login, L"user01");
+  Click(IDC_bConnect);
+  ASSERT_TRUE(PumpUntil([&] { return timesLogged(L"------------------------") == 2; }));
+  std::vector<std::wstring> dials;
+  for (const std::wstring& command : Runner.Commands()) {
+    if (testing::KindOf(command) == TDialerRun::Dial)
+      dials.push_back(command);
+  }
+  EXPECT_EQ(dials, (std::vector<std::wstring>{
+                       L"\"C:\\Windows\\System32\\rasdial.exe\" Tarvolix user01 secret"}));
 }
 
 TEST_F(MainWindow, LogKeepsItsLatestFiftyLinesWithTheNewestInView) {
