@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end runs of the real Ostrada.exe under Wine against hostile input: a huge account
 answer, the user's environment pointing the system folders elsewhere, a saved password with a
-blank and a quote, and a cookie flood. Same configuration as ostrada_e2e.py (OSTRADA_EXE,
+blank and a quote, a saved login that the dialer would take for a switch, and a cookie flood. Same configuration as ostrada_e2e.py (OSTRADA_EXE,
 UIDRIVER_EXE, RASDIAL_EXE, VELMORA_E2E_WORK, VELMORA_ACCOUNT_HOST). Run one case with:
 hardening_e2e.py Hardening.test_huge_account_answer_keeps_the_program_running"""
 
@@ -19,6 +19,8 @@ from session import AccountServer  # noqa: E402
 from suite import DEMO_FIELDS, SuiteCase, saved_settings  # noqa: E402
 
 PASSWORD = 'pa ss"w'
+SWITCH_LOGIN = "/PHONEBOOK:C:\\Users\\Public\\x.pbk"
+REFUSED = "Подключение не выполнено: логин не может начинаться с символа «/»."
 DIALER = re.compile(r'(?i)^"C:\\windows\\system32\\rasdial\.exe" ')
 PHONEBOOK = Path("ProgramData/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk")
 
@@ -112,6 +114,40 @@ class Hardening(SuiteCase):
         self.wait_for("text", "lbContractInfo", "100512", timeout_ms=30000)
         self.assertIn('/connector/connector.php?user=demo&pass=pa%20ss"w&ver=',
                       account_requests(self.server, "GET")[0])
+
+    def test_login_beginning_with_a_slash_is_never_dialled(self):
+        """A saved login "/PHONEBOOK:…" with automatic connection on: the automatic dial
+        writes one line in the log instead, a click shows why in a message, the dialer is
+        never asked to dial it, and the program goes on and dials once the login is mended."""
+        self.serve()
+        self.session.write_registry(saved_settings(SWITCH_LOGIN, "demo"))
+        self.session.reset_dialer("line = up\n")
+        program = self.start()
+        self.wait_until(lambda: REFUSED in self.read("text", "mInfo"), 30, "the refusal's line")
+        # No more automatic dials from here: one still pending is refused too and enables
+        # bConnect, which the line checks then leave enabled for the clicks below.
+        self.read("choose", "cbAutoReconnect", "0")
+        self.wait_for("enabled", "bConnect", "1")
+        # Each automatic dial so far left that one line, and nothing else.
+        self.assertEqual(set(self.read("text", "mInfo").split("\r\n")) - {""}, {REFUSED})
+        self.assertEqual(self.dials(), [])
+
+        self.read("click", "bConnect")
+        ok, shown = self.session.drive("message-box", expect=REFUSED + " Исправьте логин и "
+                                       "нажмите «Подключить» ещё раз.", timeout_ms=15000)
+        self.assertTrue(ok, f"the message box reads {shown!r}")
+        self.read("message-box", "close")
+        self.assertEqual(self.read("responds"), "1")
+        self.assertIsNone(program.process.poll(), "the program ended")
+        self.assertEqual(self.dials(), [])
+        arguments = [args for args in self.dialer_arguments() if args[1:2] == ["Tarvolix"]]
+        self.assertEqual(arguments, [])
+
+        self.read("settext", "ebLogin", "demo")
+        self.read("click", "bConnect")
+        self.wait_for("text", "bConnect", "Подключено", timeout_ms=30000)
+        self.assertRegex(self.dials()[0], r' Tarvolix demo demo $')
+        self.assertNotIn("PHONEBOOK", "".join(self.session.dialer_commands()))
 
     def test_cookie_flood_keeps_fifty_and_memory_flat(self):
         """Every account answer sets 900 new cookies of a kilobyte: each query carries at
