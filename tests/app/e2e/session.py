@@ -167,6 +167,20 @@ class WineSession:
         output = result.stdout.decode("utf-8", "replace").rstrip("\r\n")
         return result.returncode == 0, output
 
+    def linux_process(self, name: str):
+        """The /proc entry of this session's process whose command line names name, or None.
+        Other sessions run the same program side by side; only the Wine prefix tells them
+        apart."""
+        marker = b"WINEPREFIX=" + str(self.prefix).encode() + b"\0"
+        for entry in Path("/proc").iterdir():
+            try:
+                if (entry.name.isdigit() and name.encode() in (entry / "cmdline").read_bytes()
+                        and marker in (entry / "environ").read_bytes() + b"\0"):
+                    return entry
+            except OSError:
+                continue
+        return None
+
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
