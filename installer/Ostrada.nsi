@@ -3,6 +3,7 @@
 ; highest privileges (the Run key does not start a program that demands administrator rights
 ; while UAC is on), and an uninstaller.
 ;   makensis -DVERSION=a.b.c.d -DEXE=path\Ostrada.exe -DOUTFILE=setup.exe [-DAMD64] Ostrada.nsi
+;   [-DSIGN=path/sign-authenticode]   signs the uninstaller and the installer with Authenticode
 ; Silent use: setup.exe /S [/AUTOSTART=0] [/D=folder]; uninstall.exe /S [/PURGE]
 
 !ifdef AMD64
@@ -13,6 +14,11 @@
 SetCompressor /SOLID lzma
 ; No file times in the installer, so two builds of the same files give the same bytes.
 SetDateSave off
+!ifdef SIGN
+  ; The uninstaller is signed before it is packed into the installer, the installer once written.
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
