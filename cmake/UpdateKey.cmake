@@ -2,9 +2,21 @@
 # kUpdatePublicKeyPem (ui/UpdateKey.h) from a PEM file with an ECDSA P-256 public key, the
 # output of `openssl ec -pubout`.
 #   velmora_add_update_key(target [KEY file.pem])
-# Without KEY the build option VELMORA_UPDATE_KEY is used; empty means no key.
+# Without KEY the build option VELMORA_UPDATE_KEY is used; empty means no key, which the
+# configuration allows only with VELMORA_UNSIGNED_UPDATES=ON (the loopback test trees).
 set(VELMORA_UPDATE_KEY "" CACHE FILEPATH
     "PEM file with the ECDSA P-256 public key that update downloads must be signed with")
+option(VELMORA_UNSIGNED_UPDATES
+       "Build without an update key: any executable with a higher version is taken as an update" OFF)
+
+# Without a key, whoever answers the plain-HTTP account query can hand the program, which runs
+# as administrator, a program of their own: such a build must be asked for by name.
+if(NOT VELMORA_UPDATE_KEY AND NOT VELMORA_UNSIGNED_UPDATES)
+  message(FATAL_ERROR
+    "No update key: a release takes only signed updates. Give the provider's public key with "
+    "-DVELMORA_UPDATE_KEY=/path/update-public.pem (README, \"Updates\"), or build one that "
+    "takes unsigned updates from anyone on the line with -DVELMORA_UNSIGNED_UPDATES=ON.")
+endif()
 
 function(velmora_add_update_key target)
   cmake_parse_arguments(K "" "KEY" "" ${ARGN})

@@ -2,14 +2,24 @@
 """The installer under Wine: a silent install puts the program, its shortcut, the logon task
 and the installed-programs entry in place; the installed program starts, dials with the
 stand-ins and writes its version into the entry; a silent uninstall ends it and removes all of
-ours but the subscriber's saved data (all of it with /PURGE). The same through the wizards,
-clicked through page by page with the UI driver.
+ours but the subscriber's saved data (only the program's own keys with /PURGE). The same
+through the wizards, clicked through page by page with the UI driver. The install folder is
+locked for users, wherever it is, and the system programs run by their full path.
+
+What Wine shows of the lock: upstream Wine keeps no access lists on files (a folder's
+descriptor is made up from its Unix mode when read, and icacls is a stub), so the descriptor is
+read where the installer hands it to the Wine server, in the server's trace of the install.
+Wine's scheduler drops a task's command (it does not read <Exec>), so the task's definition is
+read where the installer hands it to schtasks.
 
 Configuration from the environment (set by CTest): OSTRADA_EXE, MAKENSIS, NSIS_SCRIPT,
-NSIS_ICON, NSIS_AMD64 (1 for a 64-bit program), PROGRAM_VERSION, UIDRIVER_EXE, RASDIAL_EXE,
-VELMORA_E2E_WORK, VELMORA_ACCOUNT_HOST."""
+NSIS_ICON, NSIS_AMD64 (1 for a 64-bit program), PROGRAM_VERSION, STANDIN_EXE (records its runs
+in place of a system program), UIDRIVER_EXE, RASDIAL_EXE, VELMORA_E2E_WORK,
+VELMORA_ACCOUNT_HOST."""
 
 import os
+import re
+import shutil
 import subprocess
 import sys
 import time
@@ -18,8 +28,9 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import config  # noqa: E402
+from session import REPO, config, windows_path  # noqa: E402
 from suite import SuiteCase, saved_settings  # noqa: E402
+from xml.etree import ElementTree  # noqa: E402
 
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraConnector"
 TASK = "Velmora Connector"
@@ -27,6 +38,20 @@ PRODUCT = "Velmora Connector"  # in the title of both wizards
 AUTOSTART = "Запускать при входе в систему"
 PURGE = "Удалить также сохранённые логин, пароль и настройки"
 CHECKED = "2"  # the state image of a ticked item in the installer's components list
+ADMINISTRATORS, SYSTEM, USERS = "S-1-5-32-544", "S-1-5-18", "S-1-5-32-545"
+FULL_CONTROL, READ_AND_EXECUTE = 0x1F01FF, 0x1200A9
+THIS_FOLDER_AND_BELOW = 0x3  # object and container inherit
+INHERITED = 0x10
+# Owner, DACL and protected DACL: the folder's own list only, nothing from its parent.
+OWNER_AND_PROTECTED_DACL = 0x80000005
+LOCKED_FOLDER = [(ADMINISTRATORS, FULL_CONTROL, THIS_FOLDER_AND_BELOW),
+                 (SYSTEM, FULL_CONTROL, THIS_FOLDER_AND_BELOW),
+                 (USERS, READ_AND_EXECUTE, THIS_FOLDER_AND_BELOW)]
+SYSTEM_PROGRAMS = ("taskkill.exe", "schtasks.exe")
+TASK_NAMESPACE = "http://schemas.microsoft.com/windows/2004/02/mit/task"
+# Another program of the vendor keeps its own key and a value beside the program's login data.
+NEIGHBOUR = ("[HKEY_CURRENT_USER\\Software\\Norvenda]\r\n\"Language\"=\"ru\"\r\n\r\n"
+             "[HKEY_CURRENT_USER\\Software\\Norvenda\\Billing]\r\n\"Contract\"=\"100512\"\r\n\r\n")
 
 
 class Installer(SuiteCase):
@@ -57,6 +82,46 @@ class Installer(SuiteCase):
         result = self.session.wine(self.setup, "/S", *options, timeout=120, check=False)
         self.assertEqual(result.returncode, 0, result.stderr[-2000:])
 
+    def install_traced(self, folder_name, *options, cwd=None):
+        """A silent install under a Wine server that traces every request; returns what the
+        installer asked the server to set on the folder: (which parts, owner,
+        [(sid, mask, flags)]). The prefix's usual server is back afterwards."""
+        trace = self.work / "installer-server.trace"
+        self.restart_wine_server(trace)
+        try:
+            result = subprocess.run(["wine", str(self.setup), "/S", *options], env=self.session.env,
+                                    cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, timeout=300)
+            self.assertEqual(result.returncode, 0)
+        finally:
+            self.restart_wine_server(None)
+        return folder_security(trace.read_text(errors="replace"), folder_name)
+
+    def restart_wine_server(self, trace):
+        """Ends the prefix's server; starts one that writes its trace to the file trace, or,
+        with None, the usual one with the prefix's services (scripts/wine-prefix)."""
+        self.session.stop()
+        subprocess.run(["wineserver", "-w"], env=self.session.env, timeout=60)
+        if trace is None:
+            subprocess.run([str(REPO / "scripts/wine-prefix"), str(self.session.prefix),
+                            config("RASDIAL_EXE")], env=self.session.env, check=True,
+                           stdout=subprocess.DEVNULL, timeout=300)
+            return
+        with open(trace, "wb") as output:
+            # The server goes on in the background, writing to the file it was given.
+            subprocess.run(["wineserver", "-p", "-d1"], env=self.session.env, check=True,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=output,
+                           timeout=60)
+
+    def assert_locked(self, security):
+        parts, owner, entries = security
+        self.assertEqual(parts, OWNER_AND_PROTECTED_DACL)
+        self.assertEqual(owner, ADMINISTRATORS)
+        # Wine adds the parent's inheritable entries, marked inherited, to a protected list;
+        # Windows does not. The folder's own entries are what the installer chose.
+        own = [entry for entry in entries if not entry[2] & INHERITED]
+        self.assertEqual(own, LOCKED_FOLDER)
+
     def uninstall(self, *options):
         uninstaller = self.folder / "uninstall.exe"
         if uninstaller.exists():
@@ -74,7 +139,7 @@ class Installer(SuiteCase):
         self.session.reset_dialer("account = demo demo\nline = up\n")
         self.serve(folder=self.work / "installer")
 
-        self.install()
+        self.assert_locked(self.install_traced(windows_path_of(self.folder)))
         exe = self.folder / "Ostrada.exe"
         self.assertEqual(exe.read_bytes(), Path(config("OSTRADA_EXE")).read_bytes())
         self.assertTrue(self.shortcut.exists())
@@ -109,7 +174,9 @@ class Installer(SuiteCase):
             "HKCU\\Software\\Norvenda\\LoginData", "Login"), "demo")
 
     def test_without_autostart_and_purged(self):
-        self.session.write_registry(saved_settings("demo", "demo"))
+        """/PURGE removes the program's login data and settings; what another program of the
+        vendor keeps beside them under Software\\Norvenda stays."""
+        self.session.write_registry(saved_settings("demo", "demo") + NEIGHBOUR)
         self.install("/AUTOSTART=0")
         self.assertTrue((self.folder / "Ostrada.exe").exists())
         self.assertFalse(self.task.exists())
@@ -119,6 +186,74 @@ class Installer(SuiteCase):
         self.assertIsNone(self.session.registry_value("HKCU\\Software\\Norvenda\\LoginData",
                                                       "Login"))
         self.assertIsNone(self.session.registry_value("HKCU\\Software\\velmora", "AutoConnect"))
+        self.assertEqual(self.session.registry_value("HKCU\\Software\\Norvenda\\Billing",
+                                                     "Contract"), "100512")
+        self.assertEqual(self.session.registry_value("HKCU\\Software\\Norvenda", "Language"),
+                         "ru")
+
+    def test_folder_outside_program_files_is_locked_and_system_programs_run_by_full_path(self):
+        """/D= chooses a folder under the drive root, whose name holds "&": the folder gets the
+        locked list all the same; taskkill and schtasks are the system folder's, although
+        programs of those names lie in the folder the installer and the uninstaller are
+        started from (a bare name would find them there); the task's definition holds the
+        path escaped for XML, and does not stay in the folder."""
+        drive_c = self.session.prefix / "drive_c"
+        self.folder = drive_c / "Tools" / "A&B"
+        record = self.work / "system-programs"
+        shutil.rmtree(record, ignore_errors=True)
+        record.mkdir()
+        downloads = self.work / "downloads"
+        downloads.mkdir(exist_ok=True)
+        shutil.copyfile(self.setup, downloads / self.setup.name)
+        for name in SYSTEM_PROGRAMS:
+            shutil.copyfile(config("STANDIN_EXE"), downloads / name)
+        self.replace_system_programs()
+        env, saved = self.session.env, dict(self.session.env)
+        self.addCleanup(lambda: (env.clear(), env.update(saved)))
+        env["VELMORA_RECORD_DIR"] = windows_path(record)
+        # Wine runs its own build of a program it has one of, unless told to take the file.
+        env["WINEDLLOVERRIDES"] += ";" + ",".join(SYSTEM_PROGRAMS) + "=n"
+
+        self.setup = downloads / self.setup.name
+        security = self.install_traced("C:\\Tools\\A&B", "/D=C:\\Tools\\A&B", cwd=downloads)
+        self.assert_locked(security)
+        self.assertTrue((self.folder / "Ostrada.exe").exists())
+        self.assertFalse((self.folder / "task.xml").exists())
+        definition = ElementTree.parse(record / "task.xml").getroot()
+        command = definition.find(".//{%s}Command" % TASK_NAMESPACE)
+        self.assertEqual(command.text, '"C:\\Tools\\A&B\\Ostrada.exe"')
+
+        result = subprocess.run(["wine", str(self.folder / "uninstall.exe"), "/S"],
+                                env=self.session.env, cwd=downloads, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        self.assertEqual(result.returncode, 0)
+        self.wait_until(lambda: not self.folder.exists(), 60, "the uninstaller's end")
+
+        # Each run: the copy that ran, and its command line, which names the program by the
+        # path the installer gave ($SYSDIR, which a 32-bit installer also reads as System32).
+        runs = [line.split("\t") for line in
+                (record / "runs.log").read_text(encoding="utf-8").splitlines()]
+        for program, _ in runs:
+            self.assertRegex(program.lower(), r"^c:\\windows\\(system32|syswow64)\\")
+        system = '"C:\\windows\\system32\\'
+        self.assertEqual([command for _, command in runs], [
+            system + 'taskkill.exe" /F /IM Ostrada.exe',
+            system + 'schtasks.exe" /Create /TN "Velmora Connector"'
+                     ' /XML "C:\\Tools\\A&B\\task.xml" /F',
+            system + 'taskkill.exe" /F /IM Ostrada.exe',
+            system + 'schtasks.exe" /Delete /TN "Velmora Connector" /F',
+        ])
+
+    def replace_system_programs(self):
+        """The stand-in in place of the prefix's taskkill and schtasks, for this case only."""
+        for folder in ("system32", "syswow64"):
+            for name in SYSTEM_PROGRAMS:
+                program = self.session.prefix / "drive_c/windows" / folder / name
+                if program.exists():
+                    kept = program.with_name(name + ".wine")
+                    shutil.copyfile(program, kept)
+                    self.addCleanup(shutil.move, kept, program)
+                    shutil.copyfile(config("STANDIN_EXE"), program)
 
     # -- the wizards, driven as a user clicks through them ------------------------------------
 
@@ -206,6 +341,36 @@ class Installer(SuiteCase):
         self.assertIsNone(self.session.registry_value("HKCU\\Software\\Norvenda\\LoginData",
                                                       "Login"))
         self.assertIsNone(self.session.registry_value("HKCU\\Software\\velmora", "AutoConnect"))
+        # Nothing else was kept under the vendor's key: it goes too.
+        self.assertNotEqual(self.session.wine("reg", "query", "HKCU\\Software\\Norvenda",
+                                              check=False).returncode, 0)
+
+
+def folder_security(trace: str, folder: str):
+    """From the Wine server's trace of an install: the security the installer set on folder
+    (its Windows path), as (which parts, owner, [(sid, mask, flags)]). Handles are told apart
+    by the requests that opened them, in the order the server answered."""
+    wanted = 'name=L"\\\\??\\\\' + folder.replace("\\", "\\\\") + '"'
+    opening = {}  # thread: the name its pending create_file opens
+    names = {}  # handle: the name it was opened with
+    for line in trace.splitlines():
+        thread, _, request = line.partition(": ")
+        if request.startswith("create_file( "):
+            opening[thread] = wanted if wanted in request else None
+        elif request.startswith("create_file() = 0 { handle="):
+            names[request.split("handle=")[1][:4]] = opening.pop(thread, None)
+        elif request.startswith("set_security_object( handle="):
+            handle = request.split("handle=")[1][:4]
+            if names.get(handle) == wanted:
+                parts = re.search(r"security_info=([0-9a-f]+), "
+                                  r"sd=\{control=[0-9a-f]+,owner=([^,]+),", request)
+                entries = re.findall(r"\{type=ACCESS_ALLOWED,flags=([0-9a-f]+),mask=([0-9a-f]+),"
+                                     r"sid=([^}]+)\}", request)
+                return (int(parts.group(1), 16), parts.group(2),
+                        [(sid, int(mask, 16), int(flags, 16)) for flags, mask, sid in entries])
+        elif "handle=" in request and "= 0 {" in request:
+            names.pop(request.split("handle=")[1][:4], None)
+    raise AssertionError(f"no security was set on {folder}")
 
 
 def windows_path_of(path: Path) -> str:
