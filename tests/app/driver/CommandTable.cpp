@@ -121,7 +121,8 @@ TResult RunCommand(const std::vector<std::wstring>& args, const TSay& say) {
 
 std::wstring Usage() {
   std::wstring text =
-      L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]\n"
+      L"usage: uidriver [--expect TEXT] [--timeout MS] COMMAND [ARGS]   one command\n"
+      L"       uidriver --serve   command lines on stdin, one reply line each on stdout\n"
       L"CONTROL: a name such as bConnect (IDC_ prefix optional) or a number.\n"
       L"With --expect the command is repeated until it reads TEXT (exit 0) or the time runs\n"
       L"out (exit 1, last reading printed); default 10000 ms. --timeout alone repeats a\n"

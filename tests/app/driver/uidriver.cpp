@@ -1,6 +1,8 @@
 // uidriver: drives the running Ostrada.exe from outside for the end-to-end tests: finds its
 // window and controls, reads and changes them, captures the screen (the commands are the rows
-// of CommandTable.cpp). One command a run; the reading goes to stdout as UTF-8.
+// of CommandTable.cpp). One command a run for manual use; with --serve a whole test session's
+// commands, one line after another over a pipe (LineProtocol.h), which spares the session a
+// Wine start per command. Texts are UTF-8 on the pipes in both modes.
 #include <windows.h>
 
 #include <optional>
@@ -9,6 +11,7 @@
 
 #include "base/win32/SystemCodePage.h"
 #include "tests/app/driver/CommandTable.h"
+#include "tests/app/driver/LineProtocol.h"
 
 namespace {
 
@@ -82,6 +85,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
   return true;
 }
 
+// -- one command a run ---------------------------------------------------------------------
+
 // The reading on stdout as UTF-8 bytes, whatever the console's code page.
 void WriteLine(const std::wstring& text) {
   WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), ToUtf8(text) + '\n');
@@ -113,8 +118,57 @@ int RunOnce(const std::vector<std::wstring>& words) {
   return answer.Outcome == TOutcome::Matched ? 0 : 1;
 }
 
+// -- a session's commands over a pipe ------------------------------------------------------
+
+// The reply line to one request line; lines said while the command ran come first.
+std::string Answer(const std::string& line) {
+  namespace protocol = velmora::uidriver;
+  const auto words = protocol::SplitRequest(line);
+  if (!words) {
+    return protocol::ReplyLine(protocol::kReplyError, "a backslash starts no escape: " + line);
+  }
+  std::vector<std::wstring> wideWords;
+  for (const std::string& word : *words) {
+    wideWords.push_back(velmora::FromCodePage(CP_UTF8, word));
+  }
+  const TRequest request = ParseRequest(wideWords);
+  if (request.Args.empty()) {
+    return protocol::ReplyLine(protocol::kReplyError, ToUtf8(velmora::uidriver::Usage()));
+  }
+  std::wstring said;
+  const TAnswer answer =
+      Perform(request, [&said](const std::wstring& text) { said += text + L"\n"; });
+  const char* status = answer.Outcome == TOutcome::Matched   ? protocol::kReplyOk
+                       : answer.Outcome == TOutcome::Expired ? protocol::kReplyExpired
+                                                             : protocol::kReplyError;
+  return protocol::ReplyLine(status, ToUtf8(said + answer.Text));
+}
+
+// Answers request lines until stdin ends (the session closed its end) or stdout is gone.
+int Serve() {
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::string pending;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(in, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+    pending.append(chunk, got);
+    for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      const std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!WriteAll(out, Answer(line))) {
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"--serve") {
+    return Serve();
+  }
   return RunOnce(std::vector<std::wstring>(argv + 1, argv + argc));
 }
