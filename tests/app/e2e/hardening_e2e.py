@@ -36,16 +36,12 @@ def account_requests(server: AccountServer, method: str) -> list:
     return found
 
 
-def program_memory_kb() -> int:
-    """Resident memory of the running Ostrada.exe (a Linux process under Wine)."""
-    for entry in Path("/proc").iterdir():
-        try:
-            if entry.name.isdigit() and b"Ostrada.exe" in (entry / "cmdline").read_bytes():
-                status = (entry / "status").read_text()
-                return int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
-        except (OSError, AttributeError):
-            continue
-    raise AssertionError("Ostrada.exe is not running")
+def program_memory_kb(session) -> int:
+    """Resident memory of the session's running Ostrada.exe (a Linux process under Wine)."""
+    process = session.linux_process("Ostrada.exe")
+    if process is None:
+        raise AssertionError("Ostrada.exe is not running")
+    return int(re.search(r"VmRSS:\s+(\d+)", (process / "status").read_text()).group(1))
 
 
 class Hardening(SuiteCase):
@@ -67,7 +63,7 @@ class Hardening(SuiteCase):
         self.wait_until(lambda: account_requests(self.server, "GET"), 30, "the account query")
         time.sleep(5)  # the query has been refused long before
         self.assertIsNone(program.process.poll(), "the program ended")
-        self.assertLess(program_memory_kb(), 200 * 1024)
+        self.assertLess(program_memory_kb(self.session), 200 * 1024)
         self.assertEqual(self.read("text", "lbContractInfo"), "")
 
         (self.session.dialer_dir / "state.txt").unlink()  # the line drops
@@ -129,7 +125,7 @@ class Hardening(SuiteCase):
             self.wait_until(lambda: len(account_requests(self.server, "GET")) >= query, 30,
                             f"account query {query}")
             time.sleep(1)
-            memory.append(program_memory_kb())
+            memory.append(program_memory_kb(self.session))
         gets = account_requests(self.server, "GET")
         for number, request in enumerate(gets[1:], 2):
             cookie = re.search(r"\r\nCookie: ([^\r]*)\r\n", request)

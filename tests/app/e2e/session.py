@@ -155,6 +155,22 @@ class WineSession:
                 return parts[2] if len(parts) == 3 else ""
         return None
 
+    def linux_process(self, exe_name: str):
+        """The /proc folder of the Linux process that runs exe_name in this session's prefix,
+        None while there is none. Others run the same program at the same time in prefixes of
+        their own, and their scripts name it on their command lines: the name alone would
+        find theirs."""
+        prefix = f"WINEPREFIX={self.prefix}".encode()
+        for entry in Path("/proc").iterdir():
+            try:
+                if (entry.name.isdigit() and
+                        (entry / "comm").read_text().strip() == exe_name[:15] and
+                        prefix in (entry / "environ").read_bytes().split(b"\0")):
+                    return entry
+            except OSError:
+                continue
+        return None
+
     def phonebook(self):
         found = list((self.prefix / "drive_c").rglob("rasphone.pbk"))
         return found[0] if found else None

@@ -55,16 +55,6 @@ def write_whole(path: Path, text: str):
     os.replace(temporary, path)
 
 
-def linux_process(name: str):
-    for entry in Path("/proc").iterdir():
-        try:
-            if entry.name.isdigit() and name.encode() in (entry / "cmdline").read_bytes():
-                return entry
-        except OSError:
-            continue
-    return None
-
-
 class DialerRecord(threading.Thread):
     """Stamps each new line of the stand-in dialer's command log with the time it appeared:
     ("dial" | "hangup" | "list", monotonic seconds)."""
@@ -107,7 +97,7 @@ class Soak:
         return ok
 
     def sample(self, started):
-        process = linux_process("Ostrada.exe")
+        process = self.session.linux_process("Ostrada.exe")
         status = (process / "status").read_text() if process else ""
         rss = re.search(r"VmRSS:\s+(\d+)", status)
         anonymous = re.search(r"RssAnon:\s+(\d+)", status)
