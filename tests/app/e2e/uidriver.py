@@ -74,7 +74,7 @@ class UiDriver:
                 raise DriverError(self.gone(f"took no command ({' '.join(words)})")) from None
             status, text = parse_reply(self.reply(words, time.monotonic() + budget))
         except DriverError:
-            self.stop()
+            self.stop(wait_s=0)  # unanswered, it may be stuck: not asked to end, killed
             raise
         return status == "ok", text
 
@@ -116,8 +116,8 @@ class UiDriver:
             if self.stderr_path.exists() else ""
         return f"uidriver {what}; its stderr:\n{said.strip() or '(nothing)'}"
 
-    def stop(self):
-        """Ends the driver: the end of its stdin ends it; a driver that does not end is
+    def stop(self, wait_s=10):
+        """Ends the driver: the end of its stdin ends it; one still running after wait_s is
         killed."""
         process, self.process = self.process, None
         if process is None:
@@ -127,7 +127,7 @@ class UiDriver:
         except OSError:
             pass
         try:
-            process.wait(10)
+            process.wait(wait_s)
         except subprocess.TimeoutExpired:
             try:
                 os.killpg(process.pid, signal.SIGKILL)
