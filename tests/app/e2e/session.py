@@ -1,6 +1,7 @@
 """A Wine session for the end-to-end runs of Ostrada.exe: Xvfb display, the suite's own Wine
-prefix with the stand-in dialer, the stand-in account server on loopback, the UI driver, and
-the program itself. Everything started here is ended here."""
+prefix with the stand-in dialer, the stand-in account server on loopback, the UI driver (one
+for the session, uidriver.py), and the program itself. Everything started here is ended
+here."""
 
 import os
 import shutil
@@ -11,6 +12,8 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+
+from uidriver import UiDriver
 
 REPO = Path(__file__).resolve().parents[3]
 # The Wine environment of every run, shared with the scripts: its NAME=VALUE lines.
@@ -97,7 +100,7 @@ class WineSession:
     def __init__(self, work: Path, prefix: Path, display: str, driver: Path, rasdial: Path):
         self.work = work
         self.prefix = prefix
-        self.driver = driver
+        self.driver = driver  # also for a command run on its own (wine DRIVER COMMAND ...)
         self.dialer_dir = work / "rasdial"
         self.env = dict(os.environ, **WINE_ENV, WINEPREFIX=str(prefix), DISPLAY=display,
                         VELMORA_RASDIAL_DIR=windows_path(self.dialer_dir) + "\\")
@@ -108,6 +111,7 @@ class WineSession:
         self.env.pop("WAYLAND_DISPLAY", None)
         subprocess.run([str(REPO / "scripts/wine-prefix"), str(prefix), str(rasdial)], env=self.env,
                        check=True, timeout=300, stdout=subprocess.DEVNULL)
+        self.ui = UiDriver(["wine", driver, "--serve"], self.env, work / "uidriver.err")
 
     def wine(self, *args, timeout=60, check=True) -> subprocess.CompletedProcess:
         # Output goes through files, not pipes: processes that Wine starts on the side (the
@@ -151,37 +155,34 @@ class WineSession:
                 return parts[2] if len(parts) == 3 else ""
         return None
 
-    def phonebook(self):
-        found = list((self.prefix / "drive_c").rglob("rasphone.pbk"))
-        return found[0] if found else None
-
-    def drive(self, *args, expect=None, timeout_ms=None) -> tuple:
-        """Runs the UI driver once; returns (succeeded, output)."""
-        command = [str(self.driver)]
-        if expect is not None:
-            command += ["--expect", expect]
-        if timeout_ms is not None:
-            command += ["--timeout", str(timeout_ms)]
-        budget = (timeout_ms or 0) / 1000 + 60
-        result = self.wine(*command, *args, timeout=budget, check=False)
-        output = result.stdout.decode("utf-8", "replace").rstrip("\r\n")
-        return result.returncode == 0, output
-
-    def linux_process(self, name: str):
-        """The /proc entry of this session's process whose command line names name, or None.
-        Other sessions run the same program side by side; only the Wine prefix tells them
-        apart."""
-        marker = b"WINEPREFIX=" + str(self.prefix).encode() + b"\0"
+    def linux_process(self, exe_name: str):
+        """The /proc folder of the Linux process that runs exe_name in this session's prefix,
+        None while there is none. Others run the same program at the same time in prefixes of
+        their own, and their scripts name it on their command lines: the name alone would
+        find theirs."""
+        prefix = f"WINEPREFIX={self.prefix}".encode()
         for entry in Path("/proc").iterdir():
             try:
-                if (entry.name.isdigit() and name.encode() in (entry / "cmdline").read_bytes()
-                        and marker in (entry / "environ").read_bytes() + b"\0"):
+                if (entry.name.isdigit() and
+                        (entry / "comm").read_text().strip() == exe_name[:15] and
+                        prefix in (entry / "environ").read_bytes().split(b"\0")):
                     return entry
             except OSError:
                 continue
         return None
 
+    def phonebook(self):
+        found = list((self.prefix / "drive_c").rglob("rasphone.pbk"))
+        return found[0] if found else None
+
+    def drive(self, *args, expect=None, timeout_ms=None) -> tuple:
+        """One command of the session's UI driver: (succeeded, output), the output without
+        trailing line ends; expect: repeated until it reads that (or timeout_ms runs out)."""
+        ok, output = self.ui.run(*args, expect=expect, timeout_ms=timeout_ms)
+        return ok, output.rstrip("\r\n")
+
     def stop(self):
+        self.ui.stop()  # before Wine ends: a driver killed with it could not be told to end
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
 
