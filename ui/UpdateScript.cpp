@@ -31,7 +31,7 @@ std::wstring WithoutTrailingSeparator(std::wstring_view folder) {
 }  // namespace
 
 std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, unsigned oemCodePage,
-                              std::wstring_view systemFolder) {
+                              std::wstring_view systemFolder, int waitRounds) {
   const std::wstring system = Literal(WithoutTrailingSeparator(systemFolder)) + L"\\";
   const auto tool = [&](const wchar_t* name) { return L"\"" + system + name + L"\""; };
   const std::wstring n = Literal(exeName);
@@ -40,20 +40,27 @@ std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, uns
   // over after ours ended is neither ended nor waited for.
   const std::wstring filter = L"/FI \"PID eq " + pid + L"\" /FI \"IMAGENAME eq " + n + L"\"";
   const std::wstring here = L"\"%~dp0" + n;  // the program's files, by the script's folder
+  // Labels and a counter rather than a loop of "for": Wine's interpreter runs a loop to its end
+  // after a "goto" inside it, and takes a failed "ren" for a success, so the rename is judged
+  // by the file being gone.
   const std::wstring lines[] = {
       tool(L"chcp.com") + L" " + std::to_wstring(oemCodePage) + L">nul",
       // A pipe may run its sides through %COMSPEC%, which the user's environment would name.
       L"set \"COMSPEC=" + system + L"cmd.exe\"",
-      L"for /L %%i in (1,1," + std::to_wstring(kSwapWaitRounds) + L") do (",
-      L"  " + tool(L"taskkill.exe") + L" /F " + filter + L" >nul 2>&1",
+      L"set /a tries=0",
+      L":wait",
+      tool(L"taskkill.exe") + L" /F " + filter + L" >nul 2>&1",
       // Gone from the list, the program is renamed away; the rename also fails for as long as
       // the program's process lives, since it holds its own file without delete sharing.
-      L"  " + tool(L"tasklist.exe") + L" /FO CSV /NH " + filter + L" | " + tool(L"find.exe") +
-          L" \"\"\"" + pid + L"\"\"\" >nul || (ren " + here + L"\" \"" + n + kOldSuffix +
-          L"\" && goto :swap)",
-      L"  " + tool(L"ping.exe") + L" -n 2 127.0.0.1 >nul",
-      L")",
+      tool(L"tasklist.exe") + L" /FO CSV /NH " + filter + L" | " + tool(L"find.exe") + L" \"\"\"" +
+          pid + L"\"\"\" >nul || ren " + here + L"\" \"" + n + kOldSuffix + L"\"",
+      L"if not exist " + here + L"\" goto :swap",
+      L"set /a tries+=1",
+      L"if %tries% geq " + std::to_wstring(waitRounds) + L" goto :giveup",
+      tool(L"ping.exe") + L" -n 2 127.0.0.1 >nul",
+      L"goto :wait",
       // Still running, or its file still held: the old program stays, the download goes.
+      L":giveup",
       L"del /f /q " + here + kUpdatedSuffix + L"\"",
       L"goto :start",
       L":swap",

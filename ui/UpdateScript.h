@@ -21,9 +21,10 @@ inline constexpr int kSwapWaitRounds = 30;
 // The script's lines, each ended by CR LF. exeName is the executable's file name without
 // folder; processId the program's own; oemCodePage the code page the text will be written in,
 // which its first line selects for the console; systemFolder the system's folder (without a
-// trailing separator), from which the script runs every system program by full path.
+// trailing separator), from which the script runs every system program by full path;
+// waitRounds how long it waits for the program to end (tests shorten it).
 std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, unsigned oemCodePage,
-                              std::wstring_view systemFolder);
+                              std::wstring_view systemFolder, int waitRounds = kSwapWaitRounds);
 
 // The system's command interpreter, cmd.exe in systemFolder.
 std::wstring UpdateInterpreterPath(std::wstring_view systemFolder);
