@@ -21,6 +21,7 @@
 #include "ui/UpdateDownload.h"
 #include "ui/UpdateKey.h"
 #include "ui/UpdateScript.h"
+#include "ui/win32/UpdateInterpreter.h"
 #include "ui/win32/ufrmMain.h"
 
 namespace velmora {
@@ -65,27 +66,16 @@ std::wstring ApplyUpdate() {
     return L"имя программы нельзя записать в кодировке командной строки";
   if (!ReplaceFileAtomically(script, *text))
     return L"не удалось записать " + script;
-  // The system's interpreter by full path, hidden, in the program's folder: nothing of the
-  // user's (file associations, AutoRun, delayed expansion, the search path) takes part.
-  const std::wstring interpreter = UpdateInterpreterPath(system);
-  std::wstring commandLine = UpdateScriptCommandLine(system, script);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
   // The program's own file, open without delete sharing and not inherited: until this process
   // ends (also when the script ends it), the script's rename of the program fails, so the swap
   // waits for the process itself, whatever the process list shows.
   TScopedHandle hold(CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &process)) {
-    const DWORD error = GetLastError();
+  if (DWORD error = StartUpdateScript(system, script)) {
     RemoveFile(script);
-    return L"не удалось запустить " + interpreter + L" (" + SystemErrorText(error) + L")";
+    return L"не удалось запустить " + UpdateInterpreterPath(system) + L" (" +
+           SystemErrorText(error) + L")";
   }
-  TScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
   hold.Release();  // left open on purpose: the system closes it when the process ends
   return {};
 }
