@@ -54,7 +54,14 @@ std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, uns
       // the program's process lives, since it holds its own file without delete sharing.
       tool(L"tasklist.exe") + L" /FO CSV /NH " + filter + L" | " + tool(L"find.exe") + L" \"\"\"" +
           pid + L"\"\"\" >nul || ren " + here + L"\" \"" + n + kOldSuffix + L"\"",
-      L"if not exist " + here + L"\" goto :swap",
+      L"if exist " + here + L"\" goto :pause",
+      // The new program takes the name at once, so the name is missing only between two lines.
+      L"ren " + here + kUpdatedSuffix + L"\" \"" + n + L"\"",
+      // The new file could not take the name: the old program goes back, so a program named N
+      // is there for the next start.
+      L"if not exist " + here + L"\" ren " + here + kOldSuffix + L"\" \"" + n + L"\"",
+      L"goto :start",
+      L":pause",
       L"set /a tries+=1",
       L"if %tries% geq " + std::to_wstring(waitRounds) + L" goto :giveup",
       tool(L"ping.exe") + L" -n 2 127.0.0.1 >nul",
@@ -62,12 +69,6 @@ std::wstring UpdateScriptText(std::wstring_view exeName, uint32_t processId, uns
       // Still running, or its file still held: the old program stays, the download goes.
       L":giveup",
       L"del /f /q " + here + kUpdatedSuffix + L"\"",
-      L"goto :start",
-      L":swap",
-      L"ren " + here + kUpdatedSuffix + L"\" \"" + n + L"\"",
-      // The new file could not take the name: the old program goes back, so a program named N
-      // is there for the next start.
-      L"if not exist " + here + L"\" ren " + here + kOldSuffix + L"\" \"" + n + L"\"",
       L":start",
       L"start \"\" " + here + L"\"",
       L"del /q \"%~f0\"",
