@@ -99,6 +99,15 @@ class SelfUpdate(SuiteCase):
         return [line for line in self.server.requests().splitlines()
                 if line.startswith("GET /connector/connector.php")]
 
+    @staticmethod
+    def content(path: Path):
+        """The file's bytes, None while it is missing: between the swap's two renames the
+        program's name is free for an instant."""
+        try:
+            return path.read_bytes()
+        except FileNotFoundError:
+            return None
+
     def left_over(self, exe: Path):
         name = exe.name
         return sorted(p.name for p in exe.parent.iterdir()
@@ -223,7 +232,7 @@ class SelfUpdate(SuiteCase):
         program = self.start(exe)
         self.accept_notice()
         program.wait(60)
-        self.wait_until(lambda: exe.read_bytes() == next_exe.read_bytes(), 60, "the swap")
+        self.wait_until(lambda: self.content(exe) == next_exe.read_bytes(), 60, "the swap")
         self.wait_until(lambda: not self.left_over(exe), 20, "the clean-up")
 
     def test_announcement_waits_for_auto_update(self):
