@@ -1,8 +1,9 @@
-// PE headers, section table and the resource tree down to the version record, read with
-// bounds checks at every step.
+// PE headers, section table, certificate table and the resource tree down to the version
+// record, read with bounds checks at every step.
 #include "engine/PeImage.h"
 
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -12,7 +13,9 @@ constexpr uint16_t kFileExecutable = 0x0002;
 constexpr uint16_t kFileDll = 0x2000;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
+constexpr uint64_t kSizeOfHeadersAt = 60;  // in the optional header, both kinds
 constexpr uint32_t kResourceDirectory = 2;
+constexpr uint32_t kSecurityDirectory = 4;
 constexpr uint32_t kResourceTypeVersion = 16;
 constexpr uint32_t kSubdirectoryBit = 0x80000000u;
 constexpr uint32_t kFixedInfoSignature = 0xFEEF04BDu;
@@ -43,42 +46,65 @@ struct TSection {
   uint32_t RawOffset;
 };
 
+// What the headers say about the bytes as a whole.
+enum class TShape { Whole, Cut, NotExecutable };
+
 class TImage {
  public:
   explicit TImage(std::string_view bytes) : FRead(bytes) {}
 
-  std::optional<TPeImageInfo> Read() {
-    if (!FRead.Has(0, 0x40) || FRead.U16(0) != 0x5A4D)  // "MZ"
-      return std::nullopt;
+  // Reads the headers and section table into info; the version only of a whole image.
+  TShape Read(TPeImageInfo& info) {
+    if (!FRead.Has(0, 2) || FRead.U16(0) != 0x5A4D)  // "MZ"
+      return TShape::NotExecutable;
+    if (!FRead.Has(0, 0x40))
+      return TShape::Cut;
     uint64_t nt = FRead.U32(0x3C);
-    if (!FRead.Has(nt, 24) || FRead.U32(nt) != 0x00004550)  // "PE\0\0"
-      return std::nullopt;
-    TPeImageInfo info;
+    if (!FRead.Has(nt, 24))
+      return TShape::Cut;
+    if (FRead.U32(nt) != 0x00004550)  // "PE\0\0"
+      return TShape::NotExecutable;
     info.Machine = FRead.U16(nt + 4);
     uint16_t sectionCount = FRead.U16(nt + 6);
     uint16_t optionalSize = FRead.U16(nt + 20);
     uint16_t characteristics = FRead.U16(nt + 22);
     if (!(characteristics & kFileExecutable) || (characteristics & kFileDll))
-      return std::nullopt;
+      return TShape::NotExecutable;
     uint64_t optional = nt + 24;
-    if (!FRead.Has(optional, optionalSize) || optionalSize < 2)
-      return std::nullopt;
+    if (optionalSize < 2)
+      return TShape::NotExecutable;
+    if (!FRead.Has(optional, optionalSize))
+      return TShape::Cut;
     uint16_t magic = FRead.U16(optional);
     uint64_t countAt = magic == kMagicPe32 ? 92 : magic == kMagicPe32Plus ? 108 : 0;
     if (countAt == 0 || optionalSize < countAt + 4)
-      return std::nullopt;
+      return TShape::NotExecutable;
     uint64_t sections = optional + optionalSize;
-    if (!FRead.Has(sections, uint64_t{sectionCount} * 40))
-      return std::nullopt;
+    if (!FRead.Has(sections, uint64_t{sectionCount} * 40) ||
+        !FRead.Has(0, FRead.U32(optional + kSizeOfHeadersAt)))
+      return TShape::Cut;
     for (uint16_t i = 0; i < sectionCount; ++i) {
       uint64_t at = sections + uint64_t{i} * 40;
-      FSections.push_back({FRead.U32(at + 12), FRead.U32(at + 16), FRead.U32(at + 20)});
+      TSection section{FRead.U32(at + 12), FRead.U32(at + 16), FRead.U32(at + 20)};
+      // The loader maps every section's raw data from the file: a section that runs past the
+      // end makes the program fail to start.
+      if (section.RawSize != 0 && !FRead.Has(section.RawOffset, section.RawSize))
+        return TShape::Cut;
+      FSections.push_back(section);
     }
-    uint32_t directoryCount = FRead.U32(optional + countAt);
-    uint64_t directoryAt = optional + countAt + 4 + uint64_t{kResourceDirectory} * 8;
-    if (directoryCount > kResourceDirectory && directoryAt + 8 <= optional + optionalSize)
-      info.Version = VersionRecord(FRead.U32(directoryAt), FRead.U32(directoryAt + 4));
-    return info;
+    auto directory = [&](uint32_t index) -> std::optional<std::pair<uint32_t, uint32_t>> {
+      uint64_t at = optional + countAt + 4 + uint64_t{index} * 8;
+      if (FRead.U32(optional + countAt) <= index || at + 8 > optional + optionalSize)
+        return std::nullopt;
+      return std::pair{FRead.U32(at), FRead.U32(at + 4)};
+    };
+    // A signature's certificate table lies after the sections, named by its file offset.
+    if (auto table = directory(kSecurityDirectory);
+        table && table->second != 0 && !FRead.Has(table->first, table->second))
+      return TShape::Cut;
+    if (auto resources = directory(kResourceDirectory))
+      info.Version = VersionRecord(resources->first, resources->second);
+    return TShape::Whole;
   }
 
  private:
@@ -158,7 +184,15 @@ class TImage {
 }  // namespace
 
 std::optional<TPeImageInfo> ReadPeImage(std::string_view bytes) {
-  return TImage(bytes).Read();
+  TPeImageInfo info;
+  if (TImage(bytes).Read(info) != TShape::Whole)
+    return std::nullopt;
+  return info;
+}
+
+bool IsCutPeImage(std::string_view bytes) {
+  TPeImageInfo info;
+  return TImage(bytes).Read(info) == TShape::Cut;
 }
 
 bool IsNewerVersion(const TExeVersion& a, const TExeVersion& b) {

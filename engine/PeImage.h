@@ -28,10 +28,15 @@ struct TPeImageInfo {
   std::optional<TExeVersion> Version;
 };
 
-// The facts of an executable image (not a DLL); nullopt when the bytes are not one. Every
-// offset is checked against the data, so truncated or hostile files give nullopt or no
-// version, never a read out of bounds.
+// The facts of a whole executable image (not a DLL); nullopt when the bytes are not one, or
+// are one cut short: its headers, a section's data or its certificate table reaching past the
+// end (such a file does not start). Every offset is checked against the data, so hostile files
+// give nullopt or no version, never a read out of bounds.
 std::optional<TPeImageInfo> ReadPeImage(std::string_view bytes);
+
+// True when the bytes begin as an executable image that ends too soon, as a cut download does;
+// false for a whole image and for bytes that are no image at all.
+bool IsCutPeImage(std::string_view bytes);
 
 // True when a is a later version than b, comparing the four numbers in turn.
 bool IsNewerVersion(const TExeVersion& a, const TExeVersion& b);

@@ -262,14 +262,19 @@ bool ReadAnswer(TBufferedReader& reader, bool isHead, THTTPAnswer& answer, TBody
     }
   }
 
-  if (isHead || answer.ResultCode == 204 || answer.ResultCode == 304)
+  if (isHead || answer.ResultCode == 204 || answer.ResultCode == 304) {
+    answer.LengthProven = true;
     return true;
-  if (chunked)
-    return ReadChunked(reader, body, maxBody);
+  }
+  if (chunked) {
+    answer.LengthProven = ReadChunked(reader, body, maxBody);
+    return answer.LengthProven;
+  }
   if (length >= 0) {
     if (length > maxBody)
       return false;
-    return reader.ReadExact(body, static_cast<size_t>(length)) == TReadStatus::Ok;
+    answer.LengthProven = reader.ReadExact(body, static_cast<size_t>(length)) == TReadStatus::Ok;
+    return answer.LengthProven;
   }
   answer.CloseConnection = true;
   return reader.ReadToClose(body, maxBody) == TReadStatus::Ok;

@@ -78,6 +78,9 @@ struct THTTPAnswer {
   std::string MimeType;
   std::string Body;              // unless the body went to a sink
   bool CloseConnection = false;  // the server closes it, or asked for it with "Connection: close"
+  // The answer itself said where its body ends (its Content-Length, the chunked end, or no body
+  // by rule), so a body cut short by a closed connection cannot pass for a whole one.
+  bool LengthProven = false;
 };
 
 // Reads the answer to a request, its body into body; true when it came complete. A truncated

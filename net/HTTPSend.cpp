@@ -52,6 +52,7 @@ bool THTTPSend::Exchange(const std::string& method, const std::string& url) {
   Headers.clear();
   ResultCode = 0;
   MimeType.clear();
+  BodyLengthProven = false;
   std::string body = std::move(Document);
   Document.clear();
   if (FSock.AbortRequested())
@@ -93,6 +94,7 @@ bool THTTPSend::Exchange(const std::string& method, const std::string& url) {
   Headers = std::move(answer.Headers);
   ResultCode = answer.ResultCode;
   MimeType = std::move(answer.MimeType);
+  BodyLengthProven = answer.LengthProven;
   http::StoreCookies(Headers, Cookies);
   if (!completed || FSock.AbortRequested())
     return false;

@@ -77,6 +77,9 @@ class THTTPSend {
   std::vector<std::string> Headers;
   int ResultCode = 0;
   std::string MimeType;
+  // The answer said where its body ends (Content-Length or the chunked end), rather than the
+  // body running to the connection's close.
+  bool BodyLengthProven = false;
   // Characters of the header block: the status line and each header line with CR LF, and
   // the closing empty line.
   int64_t HeaderBlockLength() const;

@@ -19,16 +19,25 @@ TUpdateDownloadResult Refused(std::wstring reason) {
   return {false, std::move(reason)};
 }
 
-// What the GET of the file brought: its status, its declared length and the bytes written.
+constexpr wchar_t kIncomplete[] = L"файл обновления загружен не полностью";
+
+// What the GET of the file brought: its status, how its end was known and the bytes written.
+// Only a 200 answer whose own framing (Content-Length or the chunked end) proves the body whole
+// may go on: a body that merely stopped when the connection closed may be any part of the file.
 std::optional<std::wstring> TransferProblem(const THTTPSend& http, const std::string& body) {
-  if (http.ResultCode != 0 && http.ResultCode != kStatusOk)
+  // No status line at all (or no answer): nothing says the file is whole, or even that it is
+  // the file.
+  if (http.ResultCode == 0)
+    return std::wstring(kIncomplete);
+  if (http.ResultCode != kStatusOk)
     return L"файл обновления не найден на сервере (ответ " + std::to_wstring(http.ResultCode) +
            L")";
   const int64_t declared = http::ContentLengthValue(http.Headers);  // -1: none sent
-  if (http.ResultCode == kStatusOk && body.empty() && declared == 0)
+  if (body.empty() && declared == 0)
     return std::wstring(L"сервер прислал пустой файл");
-  if (body.empty() || (declared >= 0 && static_cast<uint64_t>(declared) != body.size()))
-    return std::wstring(L"файл обновления загружен не полностью");
+  if (body.empty() || !http.BodyLengthProven ||
+      (declared >= 0 && static_cast<uint64_t>(declared) != body.size()))
+    return std::wstring(kIncomplete);
   return std::nullopt;
 }
 
@@ -47,6 +56,8 @@ std::optional<std::wstring> SignatureProblem(TSynDownload& download, const std::
 std::optional<std::wstring> ProgramProblem(const std::string& body,
                                            const TUpdateRequirements& requirements) {
   std::optional<TPeImageInfo> image = ReadPeImage(body);
+  if (!image && IsCutPeImage(body))
+    return std::wstring(kIncomplete);
   if (!image)
     return std::wstring(L"загруженный файл не является программой");
   if (image->Machine != requirements.Machine)

@@ -1,7 +1,8 @@
-// The update's download and the checks that decide whether it may replace the program: a
-// complete 200 answer, a valid signature when the program carries a key, and a Windows
-// executable for this processor whose version is later than the running one. Anything else is
-// refused with a reason for the log, and the downloaded file is deleted.
+// The update's download and the checks that decide whether it may replace the program: a 200
+// answer that proves its length (Content-Length or the chunked end), a valid signature when the
+// program carries a key, and a whole Windows executable for this processor whose version is
+// later than the running one. Anything else is refused with a reason for the log, and the
+// downloaded file is deleted.
 #pragma once
 
 #include <cstdint>

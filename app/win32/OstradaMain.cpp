@@ -12,6 +12,7 @@
 #include "app/win32/SingleInstance.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
+#include "ui/UpdateScript.h"
 #include "ui/win32/ufrmMain.h"
 
 namespace {
@@ -76,6 +77,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   const bool created = CreateMainForms(instance, showCommand);
   if (created) {
     RecordInstalledVersion();
+    // The copy that an update's swap left: deleted once this program runs, again at the next
+    // start if something still holds it.
+    RemoveLeftoverOldProgram(OwnModulePath());
     RunMessageLoop();
   }
   // The mutex goes first, so a start that comes in meanwhile finds no running instance;

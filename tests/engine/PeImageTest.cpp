@@ -1,5 +1,5 @@
-// The update's view of a downloaded file: executable or not, its processor, its version
-// record, and the four-part version order.
+// The update's view of a downloaded file: a whole executable, one cut short or none, its
+// processor, its version record, and the four-part version order.
 #include "engine/PeImage.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,17 @@ namespace velmora {
 namespace {
 
 using test::TFakePeImage;
+
+// A signature's certificate table as a signing tool appends it: length, revision 2.0, type
+// PKCS#7, then the signed data.
+std::string CertificateTable(size_t dataSize) {
+  std::string table(8 + dataSize, '\x30');
+  const uint32_t length = static_cast<uint32_t>(table.size());
+  for (int i = 0; i < 4; ++i)
+    table[i] = static_cast<char>(length >> (8 * i));
+  table.replace(4, 4, std::string("\x00\x02\x02\x00", 4));
+  return table;
+}
 
 std::string VersionTextOf(const TExeVersion& v) {
   return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Release) +
@@ -56,6 +67,56 @@ TEST(ReadPeImage, RefusesWhatIsNotAnExecutableImage) {
   };
   for (const auto& c : kCases)
     EXPECT_FALSE(ReadPeImage(c.Bytes)) << c.Name;
+  EXPECT_FALSE(IsCutPeImage("<html><body>Update</body></html>"));
+  EXPECT_FALSE(IsCutPeImage(noPe));
+  EXPECT_FALSE(IsCutPeImage(dll.Bytes()));
+}
+
+TEST(ReadPeImage, TakesAWholeImageWithAnEmptySectionOrACertificateTable) {
+  TFakePeImage bss;
+  bss.UninitialisedSection = true;
+  TFakePeImage signed32;
+  signed32.Certificate = CertificateTable(1500);
+  TFakePeImage signed64 = signed32;
+  signed64.Machine = kMachineAmd64;
+  for (const TFakePeImage& fake : {bss, signed32, signed64}) {
+    std::optional<TPeImageInfo> info = ReadPeImage(fake.Bytes());
+    ASSERT_TRUE(info) << fake.Machine << fake.UninitialisedSection;
+    EXPECT_EQ(info->Machine, fake.Machine);
+    ASSERT_TRUE(info->Version);
+    EXPECT_EQ(VersionTextOf(*info->Version), "1.0.0.5");
+    EXPECT_FALSE(IsCutPeImage(fake.Bytes()));
+  }
+}
+
+TEST(ReadPeImage, AnImageThatEndsTooSoonIsCutNotWhole) {
+  // What a download that stopped early leaves: the loader would refuse to map it.
+  const std::string good = TFakePeImage().Bytes();
+  TFakePeImage signedFake;
+  signedFake.Certificate = CertificateTable(1500);
+  const std::string signedImage = signedFake.Bytes();
+  TFakePeImage tableTooLong = signedFake;
+  tableTooLong.CertificateSizeExtra = 8;
+  TFakePeImage headersTooLong;
+  headersTooLong.HeadersSize = 0x400;
+  const struct {
+    const char* Name;
+    std::string Bytes;
+  } kCases[] = {
+      {"cut inside the DOS header", good.substr(0, 0x20)},
+      {"cut in the optional header", good.substr(0, 0x80)},
+      {"cut in the section table", good.substr(0, 0x150)},
+      {"cut before the section's data", good.substr(0, 0x200)},
+      {"resources cut short", good.substr(0, good.size() - 30)},
+      {"one byte short of the last section", good.substr(0, good.size() - 1)},
+      {"headers longer than the file", headersTooLong.Bytes()},
+      {"certificate table cut", signedImage.substr(0, signedImage.size() - 100)},
+      {"certificate table reaching past the end", tableTooLong.Bytes()},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_FALSE(ReadPeImage(c.Bytes)) << c.Name;
+    EXPECT_TRUE(IsCutPeImage(c.Bytes)) << c.Name;
+  }
 }
 
 TEST(ReadPeImage, AnExecutableWithoutAWholeVersionRecordHasNoVersion) {
@@ -63,14 +124,15 @@ TEST(ReadPeImage, AnExecutableWithoutAWholeVersionRecordHasNoVersion) {
   none.WithVersion = false;
   TFakePeImage badSignature;
   badSignature.FixedSignature = 0x12345678;
-  const std::string good = TFakePeImage().Bytes();
+  TFakePeImage shortTree;
+  shortTree.ResourceTreeSize = 0x20;
   const struct {
     const char* Name;
     std::string Bytes;
   } kCases[] = {
       {"no resources", none.Bytes()},
       {"fixed record without its signature", badSignature.Bytes()},
-      {"resources cut short", good.substr(0, good.size() - 30)},
+      {"resource tree shorter than its records", shortTree.Bytes()},
   };
   for (const auto& c : kCases) {
     std::optional<TPeImageInfo> info = ReadPeImage(c.Bytes);

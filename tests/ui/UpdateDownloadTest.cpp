@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -42,6 +43,12 @@ std::string Executable(uint16_t machine, uint16_t major, uint16_t build) {
 }
 
 const std::string kNewer = Executable(kMachineI386, 1, 6);
+const std::string kSignedNewer = [] {
+  TFakePeImage fake;
+  fake.Version[3] = 6;
+  fake.Certificate = std::string("\x10\x00\x00\x00\x00\x02\x02\x00", 8) + "PKCS7 ..";  // 16 bytes
+  return fake.Bytes();
+}();
 const std::string kHtml = "<html><body><h1>Обновление</h1></body></html>";
 
 struct TDownloadFixture : ::testing::Test {
@@ -79,11 +86,71 @@ struct TDownloadFixture : ::testing::Test {
   TMarkerSignatureCheck marker;
 };
 
+std::string Chunked(const std::string& body, bool withEnd) {
+  std::string text = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (size_t at = 0; at < body.size(); at += 100) {
+    std::string piece = body.substr(at, 100);
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", piece.size());
+    text += std::string(size) + "\r\n" + piece + "\r\n";
+  }
+  return withEnd ? text + "0\r\n\r\n" : text;
+}
+
+std::string WithLength(const std::string& body, size_t length) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n" + body;
+}
+
 TEST_F(TDownloadFixture, ANewerExecutableForThisProcessorIsKept) {
-  Serve(OkAnswer(kNewer));
-  TUpdateDownloadResult result = Run();
-  EXPECT_TRUE(result.Accepted) << std::string(result.Reason.begin(), result.Reason.end());
-  EXPECT_EQ(Content(), kNewer);
+  const struct {
+    const char* Name;
+    std::string Answer;
+    std::string Program;
+  } kCases[] = {
+      {"Content-Length", OkAnswer(kNewer), kNewer},
+      {"chunked with its end", Chunked(kNewer, true), kNewer},
+      {"signed: certificate table after the sections", OkAnswer(kSignedNewer), kSignedNewer},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    Serve(c.Answer);
+    TUpdateDownloadResult result = Run();
+    EXPECT_TRUE(result.Accepted) << std::string(result.Reason.begin(), result.Reason.end());
+    EXPECT_EQ(Content(), c.Program);
+  }
+}
+
+TEST_F(TDownloadFixture, OnlyAnAnswerThatProvesItsLengthCarriesAWholeProgram) {
+  // Each would leave a file that may be any front part of the program; swapped in, it would
+  // not start, and the old program would be gone.
+  const std::string cut = kNewer.substr(0, kNewer.size() - 30);
+  const std::string signedCut = kSignedNewer.substr(0, kSignedNewer.size() - 4);
+  const struct {
+    const char* Name;
+    std::string Answer;
+    TAfterAnswer After;
+  } kCases[] = {
+      {"no status line and no headers (status 0)", kNewer, TAfterAnswer::Close},
+      {"200 without a length, ended by the close", "HTTP/1.1 200 OK\r\n\r\n" + kNewer,
+       TAfterAnswer::Close},
+      {"HTTP/1.0 200 without a length, ended by the close",
+       "HTTP/1.0 200 OK\r\nConnection: close\r\n\r\n" + kNewer, TAfterAnswer::Close},
+      {"Content-Length longer than the body", WithLength(kNewer, kNewer.size() + 100),
+       TAfterAnswer::Close},
+      {"Content-Length shorter than the body", WithLength(kNewer, kNewer.size() - 100),
+       TAfterAnswer::Close},
+      {"chunked without its end", Chunked(kNewer, false), TAfterAnswer::Close},
+      {"executable cut inside its section", OkAnswer(cut), TAfterAnswer::KeepOpen},
+      {"certificate table cut", OkAnswer(signedCut), TAfterAnswer::KeepOpen},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    Serve(c.Answer, c.After);
+    TUpdateDownloadResult result = Run();
+    EXPECT_FALSE(result.Accepted);
+    EXPECT_EQ(result.Reason, L"файл обновления загружен не полностью");
+    EXPECT_FALSE(fs::exists(target));
+  }
 }
 
 TEST_F(TDownloadFixture, RefusesWhatCouldBreakOrNotUpdateTheProgram) {

@@ -127,6 +127,7 @@ class AccountServer:
         self.update_below = args.update_below
         self.update_link = args.update_link
         self.update_truncate = args.update_truncate
+        self.update_headerless = args.update_headerless
         self.behaviour = Behaviour(args.mode, args.delay, bool(args.update or args.update_link),
                                    args.huge_answer, args.cookie_flood)
         self._flood_ids = itertools.count()
@@ -272,6 +273,11 @@ class AccountServer:
         status, body, content_type, extra = self._route(request, behaviour)
         if status == 405:
             keep_alive = False
+        if "headerless" in extra:
+            # The file's bytes alone, without status line or headers, ended by the close.
+            conn.sendall(body if request.method != "HEAD" else b"")
+            self._say(conn_id, raw, "headerless")
+            return False
         if "truncate" in extra:
             # The whole length announced, half the body sent, then the connection closed.
             head = build_answer(version, status, body, content_type, False, False)
@@ -297,6 +303,8 @@ class AccountServer:
         if download and path == download:
             with open(self.update_file, "rb") as f:
                 body = f.read()
+            if self.update_headerless:
+                return 200, body, "application/octet-stream", ("headerless",)
             if self.update_truncate:
                 return 200, body, "application/octet-stream", ("truncate",)
             return 200, body, "application/octet-stream", ()
@@ -384,6 +392,8 @@ def parse_args(argv):
                         help="announce this address instead of the served file's")
     parser.add_argument("--update-truncate", action="store_true",
                         help="send only the first half of the update's body, then close")
+    parser.add_argument("--update-headerless", action="store_true",
+                        help="send the update's bytes without status line or headers, then close")
     parser.add_argument("--max-lifetime", type=float, default=0,
                         help="stop by itself after this many seconds (0: never)")
     parser.add_argument("--background", action="store_true",

@@ -3,24 +3,25 @@
 // program's close that lets the script swap the executables.
 #include <windows.h>
 
-#include <objbase.h>
-#include <shellapi.h>
-
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "base/win32/Scoped.h"
 #include "base/win32/SystemCodePage.h"
+#include "base/win32/SystemError.h"
 #include "engine/AppTitle.h"
 #include "engine/ExeVersion.h"
 #include "engine/FileReplace.h"
 #include "engine/PeImage.h"
+#include "engine/SystemFolders.h"
 #include "engine/UpdateSignature.h"
 #include "ui/UpdateDownload.h"
 #include "ui/UpdateKey.h"
 #include "ui/UpdateScript.h"
+#include "ui/win32/UpdateInterpreter.h"
 #include "ui/win32/ufrmMain.h"
 
 namespace velmora {
@@ -46,29 +47,36 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 
 // Writes and starts the swap script; the error for the log, or empty once it runs.
-std::wstring ApplyUpdate(HWND window) {
+std::wstring ApplyUpdate() {
   const std::wstring exe = OwnModulePath();
   const std::wstring folder = FolderOf(exe);
   const std::wstring script = folder + kUpdateScriptName;
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
+  const std::wstring system = SystemFolder();
+  if (system.empty())
+    return L"не удалось узнать системную папку";
+  if (!IsSafeScriptPath(script))
+    return L"в пути к папке программы больше одного знака «%»: командный интерпретатор прочёл "
+           L"бы его иначе";
   // The script in the OEM code page; a name with a character that has no exact form there
   // would make the script rename the wrong file.
   std::optional<std::string> text = ToCodePageExactly(
-      CP_OEMCP, UpdateScriptText(exe.substr(folder.size()), processId, GetOEMCP()));
+      CP_OEMCP,
+      UpdateScriptText(exe.substr(folder.size()), GetCurrentProcessId(), GetOEMCP(), system));
   if (!text)
     return L"имя программы нельзя записать в кодировке командной строки";
   if (!ReplaceFileAtomically(script, *text))
     return L"не удалось записать " + script;
-  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", script.c_str(), nullptr, folder.c_str(), SW_HIDE));
-  if (SUCCEEDED(com))
-    CoUninitialize();
-  if (started <= 32) {
+  // The program's own file, open without delete sharing and not inherited: until this process
+  // ends (also when the script ends it), the script's rename of the program fails, so the swap
+  // waits for the process itself, whatever the process list shows.
+  TScopedHandle hold(CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (DWORD error = StartUpdateScript(system, script)) {
     RemoveFile(script);
-    return L"не удалось запустить " + script + L" (код " + std::to_wstring(started) + L")";
+    return L"не удалось запустить " + UpdateInterpreterPath(system) + L" (" +
+           SystemErrorText(error) + L")";
   }
+  hold.Release();  // left open on purpose: the system closes it when the process ends
   return {};
 }
 
@@ -105,7 +113,7 @@ void RunUpdateTask(TUpdateTask& task) {
       std::lock_guard lock(gUpdateLock);
       UpdateSynDL = nullptr;
     }
-    reason = result.Accepted ? ApplyUpdate(task.Window) : result.Reason;
+    reason = result.Accepted ? ApplyUpdate() : result.Reason;
     if (result.Accepted && !reason.empty())
       RemoveFile(target);
     applied = reason.empty();

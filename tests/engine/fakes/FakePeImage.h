@@ -1,5 +1,6 @@
 // Builds the bytes of a small Windows executable for the update checks: DOS and PE headers,
-// one ".rsrc" section, and a version record in it. Options break one part at a time.
+// one ".rsrc" section with a version record in it, optionally an uninitialised-data section
+// and a signature's certificate table after the sections. Options break one part at a time.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,11 @@ struct TFakePeImage {
   bool WithVersion = true;
   uint16_t Version[4] = {1, 0, 0, 5};
   uint32_t FixedSignature = 0xFEEF04BDu;
+  uint32_t HeadersSize = 0x200;       // SizeOfHeaders
+  uint32_t ResourceTreeSize = 0;      // the resource directory's size; 0: the tree's own
+  bool UninitialisedSection = false;  // a ".bss" section without raw data
+  std::string Certificate;            // appended after the sections, 8-byte aligned
+  uint32_t CertificateSizeExtra = 0;  // the table's size says this many bytes more
 
   std::string Bytes() const {
     const bool pe32Plus = Machine == 0x8664;
@@ -24,22 +30,37 @@ struct TFakePeImage {
     Put32(b, 0x3C, nt);
     Put32(b, nt, 0x00004550);
     Put16(b, nt + 4, Machine);
-    Put16(b, nt + 6, 1);
+    Put16(b, nt + 6, UninitialisedSection ? 2 : 1);
     Put16(b, nt + 20, optionalSize);
     Put16(b, nt + 22, static_cast<uint16_t>(0x0102 | (Dll ? 0x2000 : 0)));
     const uint32_t optional = nt + 24;
     Put16(b, optional, pe32Plus ? 0x20B : 0x10B);
+    Put32(b, optional + 60, HeadersSize);
     const uint32_t countAt = optional + (pe32Plus ? 108 : 92);
     Put32(b, countAt, 16);
+    const uint32_t treeSize = ResourceTreeSize ? ResourceTreeSize : uint32_t(resources.size());
     Put32(b, countAt + 4 + 2 * 8, WithVersion ? rva : 0);
-    Put32(b, countAt + 4 + 2 * 8 + 4, WithVersion ? static_cast<uint32_t>(resources.size()) : 0);
+    Put32(b, countAt + 4 + 2 * 8 + 4, WithVersion ? treeSize : 0);
     const uint32_t section = optional + optionalSize;
     b.replace(section, 5, ".rsrc");
     Put32(b, section + 8, static_cast<uint32_t>(resources.size()));
     Put32(b, section + 12, rva);
     Put32(b, section + 16, static_cast<uint32_t>(resources.size()));
     Put32(b, section + 20, rawAt);
-    return b + resources;
+    if (UninitialisedSection) {
+      b.replace(section + 40, 4, ".bss");
+      Put32(b, section + 40 + 8, 0x1000);
+      Put32(b, section + 40 + 12, rva + 0x1000);
+    }
+    b += resources;
+    if (!Certificate.empty()) {
+      b.resize((b.size() + 7) & ~size_t{7}, '\0');
+      Put32(b, countAt + 4 + 4 * 8, static_cast<uint32_t>(b.size()));
+      Put32(b, countAt + 4 + 4 * 8 + 4,
+            static_cast<uint32_t>(Certificate.size()) + CertificateSizeExtra);
+      b += Certificate;
+    }
+    return b;
   }
 
  private:

@@ -346,6 +346,20 @@ class UpdateSignatureAndTruncation(ServerCase):
         self.assertEqual(body, UPDATE_BYTES[:len(UPDATE_BYTES) // 2])
 
 
+class UpdateHeaderless(ServerCase):
+    extra_args = ["--update", "{dir}/Ostrada.exe", "--update-headerless"]
+
+    def test_the_bytes_alone_then_the_close(self):
+        for method, expected in ((b"GET", UPDATE_BYTES), (b"HEAD", b"")):
+            with self.subTest(method=method):
+                sock = self.connect()
+                sock.sendall(method + b" /download/Ostrada.exe HTTP/1.1\r\nHost: x\r\n\r\n")
+                received = b""
+                while chunk := sock.recv(4096):
+                    received += chunk
+                self.assertEqual(received, expected)
+
+
 class UpdateLink(ServerCase):
     extra_args = ["--update-link", "http://127.0.0.1:1/download/Ostrada.exe"]
 
